@@ -1,0 +1,135 @@
+// Frame reading and writing on a socket.
+#include "update/trust/UpdateFrameStream.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace orlith {
+namespace {
+
+[[noreturn]] void throwErrno(int error) {
+  throw std::system_error(error, std::generic_category());
+}
+
+void sendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throwErrno(errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+}
+
+}  // namespace
+
+void UpdateFrameStream::writeFrame(std::string_view header,
+                                   std::initializer_list<std::string_view> bodies) {
+  if (header.empty() || header.size() > UpdateInstallerProtocol::kMaximumHeaderSize) {
+    throw UpdateProtocolError("The installer frame header has an invalid size.");
+  }
+  const auto length = static_cast<std::uint32_t>(header.size());
+  const char prefix[4] = {static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
+                          static_cast<char>((length >> 16) & 0xFF),
+                          static_cast<char>((length >> 24) & 0xFF)};
+  const std::lock_guard lock(writeMutex_);
+  sendAll(socket_.get(), std::string_view(prefix, sizeof prefix));
+  sendAll(socket_.get(), header);
+  for (const auto body : bodies) {
+    sendAll(socket_.get(), body);
+  }
+}
+
+void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request) {
+  if (request.method == UpdateInstallerMethod::prepare) {
+    UpdateInstallerRequest announced{request.id,
+                                     request.method,
+                                     std::nullopt,
+                                     request.package.size(),
+                                     request.manifest.size(),
+                                     {},
+                                     {}};
+    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(announced),
+               {request.package, request.manifest});
+  } else {
+    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(request));
+  }
+}
+
+void UpdateFrameStream::writeReply(const UpdateInstallerReply& reply) {
+  writeFrame(UpdateInstallerProtocol::encodeReplyHeader(reply));
+}
+
+bool UpdateFrameStream::readExactly(char* data, std::size_t size, bool endAllowed) {
+  std::size_t filled = 0;
+  while (filled < size) {
+    const ssize_t got = ::recv(socket_.get(), data + filled, size - filled, 0);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throwErrno(errno);
+    }
+    if (got == 0) {
+      if (endAllowed && filled == 0) {
+        return false;
+      }
+      throw UpdateProtocolError("The installer connection ended inside a frame.");
+    }
+    filled += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+std::string UpdateFrameStream::readBody(std::uint64_t size) {
+  std::string body(static_cast<std::size_t>(size), '\0');
+  readExactly(body.data(), body.size(), false);
+  return body;
+}
+
+std::optional<std::string> UpdateFrameStream::readHeader() {
+  unsigned char prefix[4];
+  if (!readExactly(reinterpret_cast<char*>(prefix), sizeof prefix, true)) {
+    return std::nullopt;
+  }
+  const std::uint32_t length = prefix[0] | (prefix[1] << 8) | (prefix[2] << 16) |
+                               (static_cast<std::uint32_t>(prefix[3]) << 24);
+  if (length == 0 || length > UpdateInstallerProtocol::kMaximumHeaderSize) {
+    throw UpdateProtocolError("The installer frame header has an invalid size.");
+  }
+  std::string header(length, '\0');
+  readExactly(header.data(), header.size(), false);
+  return header;
+}
+
+std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>>
+UpdateFrameStream::readRequest() {
+  const auto header = readHeader();
+  if (!header) {
+    return std::nullopt;
+  }
+  UpdateInstallerRequest request = UpdateInstallerProtocol::decodeRequestHeader(*header);
+  if (auto refusal = UpdateInstallerProtocol::sizeRefusal(request)) {
+    return UpdateOversizedRequest{std::move(request), std::move(*refusal)};
+  }
+  if (request.method == UpdateInstallerMethod::prepare) {
+    request.package = readBody(request.packageSize);
+    request.manifest = readBody(request.manifestSize);
+  }
+  return request;
+}
+
+std::optional<UpdateInstallerReply> UpdateFrameStream::readReply() {
+  const auto header = readHeader();
+  if (!header) {
+    return std::nullopt;
+  }
+  return UpdateInstallerProtocol::decodeReplyHeader(*header);
+}
+
+}  // namespace orlith

@@ -1,0 +1,52 @@
+// Our framing over a stream socket: a little-endian u32 header length (1 to 65,536), the JSON
+// header, then the raw bodies the header announces. Writers take turns; reads come from one
+// reader thread.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "update/trust/UniqueFd.h"
+#include "update/trust/UpdateInstallerProtocol.h"
+
+namespace orlith {
+
+// A prepare whose bodies are over their caps. The service answers the text, then closes: the
+// stream cannot be resynchronised, and nothing of the bodies was read or allocated.
+struct UpdateOversizedRequest {
+  UpdateInstallerRequest request;
+  std::string message;
+};
+
+class UpdateFrameStream {
+ public:
+  explicit UpdateFrameStream(UniqueFd socket) : socket_(std::move(socket)) {}
+
+  int descriptor() const { return socket_.get(); }
+
+  // One whole frame per call, never interleaved with another writer's. Throws
+  // std::system_error (EPIPE once the peer is gone; never SIGPIPE).
+  void writeFrame(std::string_view header, std::initializer_list<std::string_view> bodies = {});
+  void writeRequest(const UpdateInstallerRequest& request);
+  void writeReply(const UpdateInstallerReply& reply);
+
+  // Nothing at a clean end of the stream between frames. Throws UpdateProtocolError for a bad
+  // length, a malformed header or an end inside a frame, std::system_error for a read error.
+  std::optional<std::string> readHeader();
+  std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> readRequest();
+  std::optional<UpdateInstallerReply> readReply();
+
+ private:
+  bool readExactly(char* data, std::size_t size, bool endAllowed);
+  std::string readBody(std::uint64_t size);
+
+  UniqueFd socket_;
+  std::mutex writeMutex_;
+};
+
+}  // namespace orlith

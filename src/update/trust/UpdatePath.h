@@ -1,0 +1,23 @@
+// Path forms the update checks compare: lexically standardized, and with symbolic links resolved.
+// Both come without a trailing "/".
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace orlith {
+
+class UpdatePath final {
+ public:
+  UpdatePath() = delete;
+
+  // "." and ".." resolved lexically, repeated and trailing separators dropped.
+  static std::filesystem::path standardized(const std::filesystem::path& path);
+  // The longest prefix that exists (a dangling link exists) resolved with realpath, the rest
+  // appended. Nothing when that prefix cannot be resolved (a dangling link, a loop).
+  static std::optional<std::filesystem::path> resolvingSymlinks(const std::filesystem::path& path);
+  // Whether the standardized path reaches its object through no symbolic link at all.
+  static bool isFreeOfLinks(const std::filesystem::path& path);
+};
+
+}  // namespace orlith

@@ -1,0 +1,58 @@
+// Builds the network session the tabs share and pins the stand-in's certificate in local builds.
+#include "workspace/surface/gtk/WorkspaceNetworkSession.h"
+
+#include <system_error>
+
+#include "OrlithBuildConfig.h"
+
+namespace orlith {
+
+namespace {
+
+void makePrivateDirectory(const std::filesystem::path& path) {
+  std::filesystem::create_directories(path);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
+}
+
+}  // namespace
+
+WorkspaceNetworkSession::WorkspaceNetworkSession(const Configuration& configuration) {
+  makePrivateDirectory(configuration.dataDirectory);
+  makePrivateDirectory(configuration.cacheDirectory);
+  session_ = adoptObject(webkit_network_session_new(configuration.dataDirectory.c_str(),
+                                                    configuration.cacheDirectory.c_str()));
+  webkit_network_session_set_tls_errors_policy(session_.get(), WEBKIT_TLS_ERRORS_POLICY_FAIL);
+  if (configuration.pinnedCertificate.empty()) return;
+
+  GError* rawError = nullptr;
+  auto certificate = adoptObject(
+      g_tls_certificate_new_from_file(configuration.pinnedCertificate.c_str(), &rawError));
+  GErrorPtr error(rawError);
+  if (!certificate) {
+    throw std::system_error(std::make_error_code(std::errc::io_error),
+                            "Cannot read the development certificate: " +
+                                std::string(error ? error->message : "unknown error"));
+  }
+  for (const auto& host : configuration.pinnedHosts) {
+    webkit_network_session_allow_tls_certificate_for_host(session_.get(), certificate.get(),
+                                                          host.c_str());
+  }
+}
+
+WorkspaceNetworkSession& WorkspaceNetworkSession::shared() {
+  static WorkspaceNetworkSession session([] {
+    Configuration configuration;
+    configuration.dataDirectory = std::filesystem::path(g_get_user_data_dir()) / "orlith" / "web";
+    configuration.cacheDirectory =
+        std::filesystem::path(g_get_user_cache_dir()) / "orlith" / "web";
+    if (build::kOriginIsLocal) {
+      configuration.pinnedCertificate = build::kDevCertificatePath;
+      configuration.pinnedHosts = {"127.0.0.1", "localhost"};
+    }
+    return configuration;
+  }());
+  return session;
+}
+
+}  // namespace orlith

@@ -1,0 +1,36 @@
+// The web views' shared network session: one persistent cookie and data store for every tab.
+#pragma once
+
+#include <webkit/webkit.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/glib/GObjectPtr.h"
+
+namespace orlith {
+
+class WorkspaceNetworkSession {
+ public:
+  struct Configuration {
+    std::filesystem::path dataDirectory;
+    std::filesystem::path cacheDirectory;
+    // A certificate the session accepts for exactly these hosts; empty for none.
+    std::filesystem::path pinnedCertificate;
+    std::vector<std::string> pinnedHosts;
+  };
+
+  explicit WorkspaceNetworkSession(const Configuration& configuration);
+
+  // The session of this program: XDG data and cache folders, and the development certificate
+  // for a build whose service origin is local.
+  static WorkspaceNetworkSession& shared();
+
+  WebKitNetworkSession* get() const { return session_.get(); }
+
+ private:
+  GObjectPtr<WebKitNetworkSession> session_;
+};
+
+}  // namespace orlith

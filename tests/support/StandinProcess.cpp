@@ -1,0 +1,90 @@
+// Spawns the stand-in and reads its "listening on <port>" line with a deadline.
+#include "support/StandinProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
+
+extern char** environ;
+
+namespace orlith::testing {
+
+namespace {
+
+std::string readLine(int fd, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::string line;
+  while (true) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) throw std::runtime_error("the stand-in did not start in time");
+    pollfd descriptor{fd, POLLIN, 0};
+    int ready = ::poll(&descriptor, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) continue;
+    char c = 0;
+    ssize_t got = ::read(fd, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw std::runtime_error("the stand-in exited before listening");
+    if (c == '\n') return line;
+    line.push_back(c);
+  }
+}
+
+}  // namespace
+
+StandinProcess::StandinProcess(const std::string& program, const std::string& devMaterialDir,
+                               std::chrono::milliseconds timeout) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  std::string certificate = devMaterialDir + "/server.pem";
+  std::string key = devMaterialDir + "/server.key";
+  std::vector<char*> argv = {const_cast<char*>(program.c_str()),
+                             const_cast<char*>("--cert"),
+                             certificate.data(),
+                             const_cast<char*>("--key"),
+                             key.data(),
+                             const_cast<char*>("--port"),
+                             const_cast<char*>("0"),
+                             nullptr};
+  int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (result != 0) {
+    ::close(pipeFds[0]);
+    throw std::runtime_error("cannot start " + program);
+  }
+  try {
+    std::string line = readLine(pipeFds[0], timeout);
+    const std::string prefix = "listening on ";
+    if (line.rfind(prefix, 0) != 0) throw std::runtime_error("unexpected stand-in output: " + line);
+    port_ = std::stoi(line.substr(prefix.size()));
+  } catch (...) {
+    ::close(pipeFds[0]);
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    throw;
+  }
+  ::close(pipeFds[0]);
+}
+
+StandinProcess::~StandinProcess() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+std::string StandinProcess::origin() const {
+  return "https://127.0.0.1:" + std::to_string(port_);
+}
+
+}  // namespace orlith::testing

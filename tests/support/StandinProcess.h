@@ -1,0 +1,30 @@
+// Runs the local stand-in service as a child process on a free port for one test.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+
+namespace orlith::testing {
+
+class StandinProcess {
+ public:
+  // Starts `program` with the build's development certificate; waits up to `timeout` for it to
+  // listen and throws when it does not.
+  explicit StandinProcess(const std::string& program, const std::string& devMaterialDir,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(15));
+  ~StandinProcess();
+  StandinProcess(const StandinProcess&) = delete;
+  StandinProcess& operator=(const StandinProcess&) = delete;
+
+  int port() const { return port_; }
+  // "https://127.0.0.1:<port>"
+  std::string origin() const;
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace orlith::testing

@@ -1,0 +1,21 @@
+// A fresh directory under the system's temporary folder, removed with everything in it.
+#pragma once
+
+#include <filesystem>
+
+namespace orlith {
+
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory();
+  ~TemporaryDirectory();
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace orlith

@@ -1,0 +1,52 @@
+# Helpers that keep every subsystem its own static library with only the dependencies it may use.
+# Logic libraries get no GTK, WebKit, curl or libsecret include path, so a wrong include fails.
+
+# orlith_library(<name> <folder under the source root> [DEPS <targets>...])
+# Takes the folder's own *.cpp files (not those of its subfolders).
+function(orlith_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
+  if(NOT sources)
+    # A subsystem whose first source has not come yet: headers only.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}/src")
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# orlith_tests(<name> <folder> LABEL <label> [DEPS <targets>...])
+# One test program per folder; every test in it carries the label. OWN_MAIN: the folder
+# brings its own main (toolkit tests initialise GTK first).
+function(orlith_tests name dir)
+  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL;TIMEOUT" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} orlith_test_support GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gmock_main)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+endfunction()
+
+# orlith_bundle_program(<target> <bundle dir>): the program lands in <bundle>/Contents/MacOS.
+function(orlith_bundle_program target bundle)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${bundle}/Contents/MacOS")
+endfunction()
+
+# orlith_bundle_plist(<template> <bundle dir>): writes <bundle>/Contents/Info.plist.
+function(orlith_bundle_plist template bundle)
+  configure_file("${template}" "${bundle}/Contents/Info.plist" @ONLY)
+  file(MAKE_DIRECTORY "${bundle}/Contents/Resources")
+endfunction()
