@@ -23,16 +23,22 @@ std::string readLine(int fd, std::chrono::milliseconds timeout) {
   while (true) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) throw std::runtime_error("the stand-in did not start in time");
+    if (left.count() <= 0)
+      throw std::runtime_error("the stand-in did not start in time");
     pollfd descriptor{fd, POLLIN, 0};
     int ready = ::poll(&descriptor, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) continue;
+    if (ready < 0 && errno == EINTR)
+      continue;
+    if (ready <= 0)
+      continue;
     char c = 0;
     ssize_t got = ::read(fd, &c, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw std::runtime_error("the stand-in exited before listening");
-    if (c == '\n') return line;
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      throw std::runtime_error("the stand-in exited before listening");
+    if (c == '\n')
+      return line;
     line.push_back(c);
   }
 }
@@ -42,7 +48,8 @@ std::string readLine(int fd, std::chrono::milliseconds timeout) {
 StandinProcess::StandinProcess(const std::string& program, const std::string& devMaterialDir,
                                std::chrono::milliseconds timeout) {
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -66,7 +73,8 @@ StandinProcess::StandinProcess(const std::string& program, const std::string& de
   try {
     std::string line = readLine(pipeFds[0], timeout);
     const std::string prefix = "listening on ";
-    if (line.rfind(prefix, 0) != 0) throw std::runtime_error("unexpected stand-in output: " + line);
+    if (line.rfind(prefix, 0) != 0)
+      throw std::runtime_error("unexpected stand-in output: " + line);
     port_ = std::stoi(line.substr(prefix.size()));
   } catch (...) {
     ::close(pipeFds[0]);
@@ -78,7 +86,8 @@ StandinProcess::StandinProcess(const std::string& program, const std::string& de
 }
 
 StandinProcess::~StandinProcess() {
-  if (pid_ <= 0) return;
+  if (pid_ <= 0)
+    return;
   ::kill(pid_, SIGTERM);
   ::waitpid(pid_, nullptr, 0);
 }

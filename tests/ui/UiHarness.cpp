@@ -20,7 +20,8 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   while (!done() && !timedOut && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, TRUE);
   }
-  if (!timedOut) g_source_remove(timer);
+  if (!timedOut)
+    g_source_remove(timer);
   return done();
 }
 

@@ -8,7 +8,8 @@
 int main(int argc, char** argv) {
   testing::InitGoogleMock(&argc, argv);
   // The build lists the tests without a display.
-  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  if (GTEST_FLAG_GET(list_tests))
+    return RUN_ALL_TESTS();
   gtk_init();
   Gtk::init_gtkmm_internals();
   orlith::GlibMainQueue mainQueue;

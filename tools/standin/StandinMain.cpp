@@ -31,7 +31,8 @@ Options parseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    if (i + 1 >= argc) usage();
+    if (i + 1 >= argc)
+      usage();
     std::string value = argv[++i];
     if (arg == "--cert") {
       options.certificate = value;
@@ -45,7 +46,8 @@ Options parseOptions(int argc, char** argv) {
       usage();
     }
   }
-  if (options.certificate.empty() || options.key.empty()) usage();
+  if (options.certificate.empty() || options.key.empty())
+    usage();
   return options;
 }
 
@@ -72,8 +74,9 @@ int main(int argc, char** argv) {
   });
   orlith::standin::registerAccountApi(server);
 
-  int port = options.port == 0 ? server.bind_to_any_port(options.host)
-                               : (server.bind_to_port(options.host, options.port) ? options.port : -1);
+  int port = options.port == 0
+                 ? server.bind_to_any_port(options.host)
+                 : (server.bind_to_port(options.host, options.port) ? options.port : -1);
   if (port <= 0) {
     std::cerr << "orlith-standin: cannot listen on " << options.host << ":" << options.port << "\n";
     return 1;

@@ -9,7 +9,8 @@ namespace orlith {
 
 struct GObjectUnref {
   void operator()(gpointer object) const {
-    if (object != nullptr) g_object_unref(object);
+    if (object != nullptr)
+      g_object_unref(object);
   }
 };
 
@@ -36,7 +37,8 @@ using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
 
 struct GErrorDeleter {
   void operator()(GError* error) const {
-    if (error != nullptr) g_error_free(error);
+    if (error != nullptr)
+      g_error_free(error);
   }
 };
 

@@ -23,7 +23,8 @@ WorkspaceNetworkSession::WorkspaceNetworkSession(const Configuration& configurat
   session_ = adoptObject(webkit_network_session_new(configuration.dataDirectory.c_str(),
                                                     configuration.cacheDirectory.c_str()));
   webkit_network_session_set_tls_errors_policy(session_.get(), WEBKIT_TLS_ERRORS_POLICY_FAIL);
-  if (configuration.pinnedCertificate.empty()) return;
+  if (configuration.pinnedCertificate.empty())
+    return;
 
   GError* rawError = nullptr;
   auto certificate = adoptObject(
@@ -44,8 +45,7 @@ WorkspaceNetworkSession& WorkspaceNetworkSession::shared() {
   static WorkspaceNetworkSession session([] {
     Configuration configuration;
     configuration.dataDirectory = std::filesystem::path(g_get_user_data_dir()) / "orlith" / "web";
-    configuration.cacheDirectory =
-        std::filesystem::path(g_get_user_cache_dir()) / "orlith" / "web";
+    configuration.cacheDirectory = std::filesystem::path(g_get_user_cache_dir()) / "orlith" / "web";
     if (build::kOriginIsLocal) {
       configuration.pinnedCertificate = build::kDevCertificatePath;
       configuration.pinnedHosts = {"127.0.0.1", "localhost"};

@@ -10,9 +10,9 @@ WorkspaceWebView::WorkspaceWebView(WorkspaceNetworkSession& session)
   g_signal_connect(contentManager_.get(), "script-message-received::orlith",
                    G_CALLBACK(&WorkspaceWebView::onScriptMessage), this);
 
-  webView_ = retainObject(WEBKIT_WEB_VIEW(g_object_new(
-      WEBKIT_TYPE_WEB_VIEW, "network-session", session.get(), "user-content-manager",
-      contentManager_.get(), nullptr)));
+  webView_ = retainObject(
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session.get(),
+                                   "user-content-manager", contentManager_.get(), nullptr)));
   g_signal_connect(webView_.get(), "load-changed", G_CALLBACK(&WorkspaceWebView::onLoadChanged),
                    this);
 }
@@ -28,14 +28,14 @@ void WorkspaceWebView::load(const std::string& url) {
   webkit_web_view_load_uri(webView_.get(), url.c_str());
 }
 
-void WorkspaceWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value,
-                                       gpointer self) {
+void WorkspaceWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
   GCharPtr json(jsc_value_to_json(value, 0));
   static_cast<WorkspaceWebView*>(self)->messageReceived_.emit(json ? json.get() : "null");
 }
 
 void WorkspaceWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-  if (event == WEBKIT_LOAD_FINISHED) static_cast<WorkspaceWebView*>(self)->loadFinished_.emit();
+  if (event == WEBKIT_LOAD_FINISHED)
+    static_cast<WorkspaceWebView*>(self)->loadFinished_.emit();
 }
 
 }  // namespace orlith
