@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the build tree's development material once: a certificate authority, the stand-in
-# service's certificate for 127.0.0.1 and localhost, and an Ed25519 update-signing key.
+# service's certificate for 127.0.0.1 and localhost, an Ed25519 update-signing key, and the
+# development team that seals the bundles: an Ed25519 team key and a ten-character identifier.
 # Nothing here is ever committed or copied into a bundle.
 set -euo pipefail
 out=$1
@@ -32,5 +33,10 @@ if [ ! -s update-signing.pem ] || [ ! -s update-signing.pub.txt ]; then
   # The raw 32-byte public key is the last 32 bytes of its DER form.
   openssl pkey -in update-signing.pem -pubout -outform DER | tail -c 32 | base64 -w0 \
     > update-signing.pub.txt
+fi
+if [ ! -s team-signing.pem ] || [ ! -s team-id.txt ]; then
+  openssl genpkey -algorithm ed25519 -out team-signing.pem
+  # Ten characters of [0-9A-F], a subset of the identifier alphabet [0-9A-Z].
+  openssl rand -hex 5 | tr 'a-f' 'A-F' | tr -d '\n' > team-id.txt
 fi
 chmod 600 ./*.key ./*.pem

@@ -378,9 +378,9 @@ SealEntries BundleSeal::describe(const std::filesystem::path& bundle, SealLinkPo
 
 std::optional<BundleSealDocument> BundleSeal::readUnverified(const std::filesystem::path& bundle) {
   const UniqueFd contents = DescriptorFiles::openDirectory((bundle / "Contents").string());
-  const auto resources =
-      contents ? readSealFile(contents.get(), "CodeResources", kMaximumResourcesSize)
-               : std::optional<std::string>();
+  const auto resources = contents
+                             ? readSealFile(contents.get(), "CodeResources", kMaximumResourcesSize)
+                             : std::optional<std::string>();
   if (!resources) {
     return std::nullopt;
   }

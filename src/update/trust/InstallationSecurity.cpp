@@ -30,7 +30,8 @@
 namespace orlith {
 namespace {
 
-constexpr const char* kSignatureUnreadable = "The update application's signature could not be read.";
+constexpr const char* kSignatureUnreadable =
+    "The update application's signature could not be read.";
 constexpr const char* kOwnSignatureInvalid = "The updater's code signature is invalid.";
 constexpr const char* kRequirementInvalid = "The updater trust requirement is invalid.";
 constexpr const char* kCodeVerificationFailed = "The update failed code signature verification.";
@@ -53,8 +54,7 @@ constexpr const char* kWrongIdentity = "The update application has the wrong ver
 
 constexpr std::size_t kMaximumKeyFileSize = 64 * 1024;
 constexpr std::array<std::string_view, 3> kProfileContractKeys = {
-    "com.apple.security.app-sandbox", "keychain-access-groups",
-    "com.apple.application-identifier"};
+    "com.apple.security.app-sandbox", "keychain-access-groups", "com.apple.application-identifier"};
 
 const std::string kApplication(UpdateInstallerIdentity::kApplication);
 

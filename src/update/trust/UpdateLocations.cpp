@@ -12,8 +12,10 @@ namespace orlith {
 const UpdateLocations& UpdateLocations::system() {
   static const UpdateLocations locations{
       std::filesystem::path(update_wire::kSystemApplicationsFolder),
-      std::string(update_wire::kAdminGroupName), std::filesystem::path(P_tmpdir),
-      std::make_shared<SystemUserDatabase>(), std::make_shared<SystemUpdateVolumes>(),
+      std::string(update_wire::kAdminGroupName),
+      std::filesystem::path(P_tmpdir),
+      std::make_shared<SystemUserDatabase>(),
+      std::make_shared<SystemUpdateVolumes>(),
       BundleInfo::mainBundlePath()};
   return locations;
 }

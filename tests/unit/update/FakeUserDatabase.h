@@ -28,9 +28,12 @@ class FakeUserDatabase final : public UserDatabase {
 
 inline UpdateLocations testLocations(const std::filesystem::path& tree, uid_t user,
                                      std::optional<std::string> home) {
-  return {tree / "opt/Applications", "sudo", tree / "tmp",
+  return {tree / "opt/Applications",
+          "sudo",
+          tree / "tmp",
           std::make_shared<FakeUserDatabase>(user, std::move(home)),
-          std::make_shared<SystemUpdateVolumes>(), std::nullopt};
+          std::make_shared<SystemUpdateVolumes>(),
+          std::nullopt};
 }
 
 }  // namespace orlith::test
