@@ -1,4 +1,6 @@
-// Standard base64 (RFC 4648, with padding) for the typed data of preferences and property lists.
+// Standard base64 (RFC 4648, "+" and "/", padded): one codec for every caller. Decoding is
+// strict — foreign characters, a bad length, misplaced padding and non-zero spare bits are
+// refused — and only the whitespace rule differs between callers.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +11,16 @@
 
 namespace orlith {
 
+enum class Base64Whitespace {
+  refuse,  // keys, signatures and other canonical texts
+  skip,    // property lists and other documents that wrap their data over lines
+};
+
+std::string base64Encode(std::string_view bytes);
 std::string base64Encode(const std::vector<std::uint8_t>& bytes);
 
-// Strict: ASCII whitespace is skipped (property lists wrap their data), anything else outside
-// the alphabet, a bad length or misplaced padding gives nullopt.
-std::optional<std::vector<std::uint8_t>> base64Decode(std::string_view text);
+std::optional<std::string> base64DecodeText(std::string_view text, Base64Whitespace whitespace);
+std::optional<std::vector<std::uint8_t>> base64Decode(
+    std::string_view text, Base64Whitespace whitespace = Base64Whitespace::skip);
 
 }  // namespace orlith
