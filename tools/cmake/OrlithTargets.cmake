@@ -50,3 +50,25 @@ function(orlith_bundle_plist template bundle)
   configure_file("${template}" "${bundle}/Contents/Info.plist" @ONLY)
   file(MAKE_DIRECTORY "${bundle}/Contents/Resources")
 endfunction()
+
+# orlith_embed_text(<target> <namespace> <files>...): compiles each text file into <target> as
+# `const std::string_view k<Stem>Js` (k<Stem><Ext> in general) in <namespace>, regenerated
+# whenever the file changes.
+function(orlith_embed_text target namespace)
+  foreach(input ${ARGN})
+    get_filename_component(stem "${input}" NAME_WE)
+    get_filename_component(ext "${input}" LAST_EXT)
+    string(SUBSTRING "${ext}" 1 1 extHead)
+    string(SUBSTRING "${ext}" 2 -1 extTail)
+    string(TOUPPER "${extHead}" extHead)
+    set(output "${CMAKE_CURRENT_BINARY_DIR}/embedded/${target}/${stem}.cpp")
+    add_custom_command(OUTPUT "${output}"
+      COMMAND "${CMAKE_COMMAND}" -DINPUT=${input} -DOUTPUT=${output} -DNAMESPACE=${namespace}
+              -DSYMBOL=k${stem}${extHead}${extTail}
+              -P "${CMAKE_SOURCE_DIR}/tools/cmake/EmbedText.cmake"
+      DEPENDS "${input}" "${CMAKE_SOURCE_DIR}/tools/cmake/EmbedText.cmake"
+      COMMENT "Embedding ${input}"
+      VERBATIM)
+    target_sources(${target} PRIVATE "${output}")
+  endforeach()
+endfunction()

@@ -233,16 +233,19 @@ class CurlSession final : public HttpSession {
     if (stop.stop_requested())
       throw TransportError::url(UrlErrorCode::cancelled);
     std::weak_ptr<int> alive = lifetime_;
+    const std::uint64_t generation = cancelGeneration_;
     // Named awaiters: g++ 12 mishandles aggregate temporaries inside co_await.
     ProxyLookup lookup{request.url};
     std::string proxy = co_await lookup;
-    if (alive.expired() || stop.stop_requested())
+    // A cancelAll() while the proxy was being looked up ends this request too.
+    if (alive.expired() || stop.stop_requested() || cancelGeneration_ != generation)
       throw TransportError::url(UrlErrorCode::cancelled);
     Awaiter awaiter{this, std::move(request), std::move(proxy), std::move(stop)};
     co_return co_await awaiter;
   }
 
   void cancelAll() override {
+    ++cancelGeneration_;
     std::vector<Transfer*> running;
     for (auto& [easy, transfer] : transfers_)
       running.push_back(transfer.get());
@@ -557,6 +560,8 @@ class CurlSession final : public HttpSession {
   std::uint64_t lastTransferId_ = 0;
   // Lets work posted from a stop callback see whether the session still exists.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  // Raised by cancelAll(), so that requests still looking up their proxy end as well.
+  std::uint64_t cancelGeneration_ = 0;
   // Declared last so that it goes first, before the handles it may still reference.
   MultiPtr multi_;
 };
