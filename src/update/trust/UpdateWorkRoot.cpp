@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "update/trust/AtomicFile.h"
+#include "update/trust/DescriptorFiles.h"
 #include "update/trust/UniqueFd.h"
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateWire.h"
@@ -28,27 +29,6 @@ constexpr std::size_t kMaximumMarkerSize = 64;
 struct FreeDeleter {
   void operator()(char* p) const { std::free(p); }
 };
-
-// Reads up to limit + 1 bytes, so a caller can tell a file that is too long.
-std::optional<std::string> readAtMost(int fd, std::size_t limit) {
-  std::string content(limit + 1, '\0');
-  std::size_t filled = 0;
-  while (filled < content.size()) {
-    const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return std::nullopt;
-    }
-    if (got == 0) {
-      break;
-    }
-    filled += static_cast<std::size_t>(got);
-  }
-  content.resize(filled);
-  return content;
-}
 
 }  // namespace
 
@@ -98,7 +78,7 @@ UpdateInstallPlan UpdateWorkRoot::readPlan(const std::filesystem::path& planFile
       static_cast<std::uint64_t>(info.st_size) > update_wire::kMaximumPlanFileSize) {
     throw UpdateFailure(kNotPrivate);
   }
-  const auto content = readAtMost(file.get(), update_wire::kMaximumPlanFileSize);
+  const auto content = DescriptorFiles::readAtMost(file.get(), update_wire::kMaximumPlanFileSize);
   if (!content) {
     throwErrno(errno);
   }
@@ -143,7 +123,7 @@ std::optional<std::string> UpdateWorkRoot::readMarker(const std::filesystem::pat
   if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
   }
-  auto content = readAtMost(file.get(), kMaximumMarkerSize);
+  auto content = DescriptorFiles::readAtMost(file.get(), kMaximumMarkerSize);
   if (!content || content->size() > kMaximumMarkerSize) {
     return std::nullopt;
   }
