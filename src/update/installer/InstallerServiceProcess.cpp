@@ -1,0 +1,97 @@
+// The service's entry: accept the one connection, serve it, end.
+#include "update/installer/InstallerServiceProcess.h"
+
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/archive/LibarchiveZipReader.h"
+#include "update/trust/InstallationSecurity.h"
+#include "update/trust/UpdateFailure.h"
+#include "update/trust/UpdateFrameStream.h"
+#include "update/trust/UpdatePath.h"
+
+namespace orlith {
+namespace {
+
+// No connection is left to wait for past this; a pending cancellation that long is given up.
+constexpr std::chrono::minutes kLongestWind{30};
+
+bool isStreamSocket(int fd) {
+  int domain = 0;
+  int type = 0;
+  socklen_t size = sizeof domain;
+  if (::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) != 0 || domain != AF_UNIX) {
+    return false;
+  }
+  size = sizeof type;
+  return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) == 0 && type == SOCK_STREAM;
+}
+
+}  // namespace
+
+int InstallerServiceProcess::run(const UpdateLocations& locations,
+                                 const InstallerServiceTimings& timings) {
+  if (!isStreamSocket(kConnectionDescriptor)) {
+    return 1;
+  }
+  UpdateFrameStream stream{UniqueFd(kConnectionDescriptor)};
+  UpdateTeam team;
+  try {
+    team = InstallationSecurity::ownTeam(locations);
+  } catch (const UpdateFailure& failure) {
+    std::fprintf(stderr, "OrlithUpdateInstaller: %s\n", failure.message().c_str());
+    return 1;
+  }
+  std::unique_ptr<InstallerService> service;
+  try {
+    AuthenticatedCaller caller =
+        InstallationSecurity::authenticatedCaller(stream.descriptor(), team);
+    auto source = UpdatePath::resolvingSymlinks(UpdatePath::standardized(caller.bundle));
+    if (!source) {
+      return 1;
+    }
+    InstallerServiceContext context{locations, std::make_shared<SystemAppLauncher>(),
+                                    std::make_shared<LibarchiveZipReader>(),
+                                    std::make_shared<RandomUuidSource>(), timings};
+    service = std::make_unique<InstallerService>(
+        std::move(*source), std::make_shared<const PinnedProcess>(std::move(caller.process)),
+        std::move(team), std::move(context));
+  } catch (const std::exception&) {
+    // A refused caller is closed without a reply.
+    return 1;
+  }
+
+  const auto send = [&stream](const UpdateInstallerReply& reply) {
+    try {
+      stream.writeReply(reply);
+    } catch (const std::exception&) {
+      // The app is gone; its end of the stream tells the read loop.
+    }
+  };
+  for (;;) {
+    std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> next;
+    try {
+      next = stream.readRequest();
+    } catch (const std::exception&) {
+      // A malformed frame: the stream cannot be trusted any further.
+      break;
+    }
+    if (!next) {
+      break;
+    }
+    if (auto* oversized = std::get_if<UpdateOversizedRequest>(&*next)) {
+      send({oversized->request.id, UpdatePrepareReply{std::nullopt, oversized->message, false}});
+      break;
+    }
+    dispatchInstallerRequest(*service, std::move(std::get<UpdateInstallerRequest>(*next)), send);
+  }
+  ::shutdown(stream.descriptor(), SHUT_RDWR);
+  service->connectionClosed();
+  service->waitUntilFinished(kLongestWind);
+  service.reset();
+  return 0;
+}
+
+}  // namespace orlith

@@ -1,0 +1,322 @@
+// The whole update road on real processes and real file trees: a stand-in app bundle with the
+// real service and updater inside, all sealed with fresh keys, in a private test tree that
+// stands in for the Applications folders, the temporary folder and the home. Run as root, the
+// processes drop to an unprivileged test user, because root has no user Applications folder.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "BundleSealer.h"
+#include "SealingKey.h"
+#include "base/Json.h"
+#include "base/Sha256.h"
+#include "unit/update/SealedBundles.h"
+#include "unit/update/ZipFixture.h"
+#include "update/trust/AppLauncher.h"
+#include "update/trust/UpdateInstallerChannel.h"
+#include "update/trust/UpdateWire.h"
+
+namespace orlith {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uid_t kTestUser = 4242;
+
+struct Launch {
+  std::string version;
+  pid_t pid = 0;
+  std::filesystem::path bundle;
+};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (condition()) {
+      return true;
+    }
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  return condition();
+}
+
+class UpdateRoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    user_ = ::geteuid() == 0 ? kTestUser : ::geteuid();
+    char pattern[] = "/tmp/orlith-road-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    tree_ = pattern;
+    home_ = tree_ / "home";
+    release_ = tree_ / "release";
+    applications_ = home_ / "Applications";
+    ::chmod(tree_.c_str(), 0755);
+    test::writeFile(tree_ / "orlith-update-test-tree", "");
+    std::filesystem::create_directories(tree_ / "tmp");
+    std::filesystem::create_directories(home_ / "Downloads");
+    std::filesystem::create_directories(release_);
+    test::writeFile(home_ / "launches.log", "");
+    test::writeFile(home_ / "results.log", "");
+  }
+
+  void TearDown() override {
+    for (const Launch& launch : launches()) {
+      ::kill(launch.pid, SIGKILL);
+    }
+    if (::geteuid() == 0) {
+      // Every process left of the test user, and only those.
+      const pid_t killer = ::fork();
+      if (killer == 0) {
+        if (::setresgid(kTestUser, kTestUser, kTestUser) == 0 &&
+            ::setresuid(kTestUser, kTestUser, kTestUser) == 0) {
+          ::kill(-1, SIGKILL);
+        }
+        ::_exit(0);
+      }
+      ::waitpid(killer, nullptr, 0);
+    }
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(tree_, ignored);
+  }
+
+  void makeApp(const std::filesystem::path& app, const std::string& version) {
+    const std::string key = manifestKey_.publicKeyText();
+    test::BundleSpec spec;
+    spec.version = version;
+    spec.pinnedKey = key;
+    spec.program = test::readFile(ORLITH_TEST_APP_PATH);
+    test::makeBundle(app, spec);
+    const auto installer = app / "Contents/XPCServices/OrlithUpdateInstaller.xpc";
+    const auto updater = app / "Contents/Helpers/OrlithUpdater.app";
+    auto service = test::helperSpec(std::string(update_wire::kServiceIdentifier),
+                                    "OrlithUpdateInstaller", key);
+    service.program = test::readFile(ORLITH_TEST_INSTALLER_PATH);
+    auto helper =
+        test::helperSpec(std::string(update_wire::kHelperIdentifier), "OrlithUpdater", key);
+    helper.program = test::readFile(ORLITH_TEST_UPDATER_PATH);
+    test::makeBundle(installer, service);
+    test::makeBundle(updater, helper);
+    team_.seal(installer);
+    team_.seal(updater);
+    team_.seal(app, test::applicationEntitlements(team_.id()));
+  }
+
+  // The sealed 1.1.0 zipped, and its manifest signed for the compiled-in host.
+  void makeRelease(const std::string& version = "1.1.0") {
+    const auto staging = release_ / "staging" / "Orlith.app";
+    makeApp(staging, version);
+    const auto zip = release_ / ("Orlith-" + version + ".zip");
+    test::writeArchive(zip, test::entriesOf(staging));
+    const Json inner{{"ok", true},
+                     {"version", version},
+                     {"downloadUrl", "https://127.0.0.1/updates/Orlith-" + version + ".zip"},
+                     {"sha256", sha256Hex(test::readFile(zip))},
+                     {"platform", std::string(update_wire::kPlatform)},
+                     {"arch", std::string(update_wire::kOwnArchitecture)}};
+    test::writeFile(release_ / "manifest.json",
+                    BundleSealer::signManifest(inner.dump(), manifestKey_));
+    control_["package"] = zip.string();
+    control_["manifest"] = (release_ / "manifest.json").string();
+  }
+
+  // Writes the control file, hands the tree to the test user and starts the app.
+  pid_t start(const std::filesystem::path& app, const Json& modes,
+              const std::vector<std::string>& extraEnvironment = {}) {
+    Json control = control_;
+    control.update(modes);
+    test::writeFile(home_ / "control.json", control.dump());
+    if (::geteuid() == 0) {
+      for (const auto& item : std::filesystem::recursive_directory_iterator(tree_)) {
+        ::lchown(item.path().c_str(), kTestUser, kTestUser);
+      }
+      ::lchown(tree_.c_str(), kTestUser, kTestUser);
+    }
+    const std::string program = (app / "Contents/MacOS/Orlith").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::geteuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setresgid(kTestUser, kTestUser, kTestUser) != 0 ||
+           ::setresuid(kTestUser, kTestUser, kTestUser) != 0)) {
+        ::_exit(120);
+      }
+      for (const std::string& entry : extraEnvironment) {
+        ::putenv(const_cast<char*>(entry.c_str()));
+      }
+      ::execl(program.c_str(), program.c_str(), nullptr);
+      ::_exit(127);
+    }
+    return child;
+  }
+
+  std::vector<Launch> launches() const {
+    std::vector<Launch> found;
+    std::istringstream log(test::readFile(home_ / "launches.log"));
+    Launch launch;
+    std::string bundle;
+    while (log >> launch.version >> launch.pid >> bundle) {
+      launch.bundle = bundle;
+      found.push_back(launch);
+    }
+    return found;
+  }
+
+  std::vector<Json> results() const {
+    std::vector<Json> found;
+    std::istringstream log(test::readFile(home_ / "results.log"));
+    for (std::string line; std::getline(log, line);) {
+      found.push_back(Json::parse(line));
+    }
+    return found;
+  }
+
+  std::vector<std::string> namesIn(const std::filesystem::path& folder) const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+      names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string versionAt(const std::filesystem::path& app) const {
+    const std::string plist = test::readFile(app / "Contents/Info.plist");
+    const std::string key = "<key>CFBundleShortVersionString</key><string>";
+    const std::size_t at = plist.find(key);
+    return at == std::string::npos
+               ? ""
+               : plist.substr(at + key.size(), plist.find('<', at + key.size()) - at - key.size());
+  }
+
+  bool workFoldersEmpty() const { return namesIn(tree_ / "tmp").empty(); }
+
+  std::size_t launchesOf(const std::string& version, const std::filesystem::path& bundle) const {
+    std::size_t count = 0;
+    for (const Launch& launch : launches()) {
+      count += launch.version == version && launch.bundle == bundle ? 1 : 0;
+    }
+    return count;
+  }
+
+  uid_t user_ = 0;
+  std::filesystem::path tree_;
+  std::filesystem::path home_;
+  std::filesystem::path release_;
+  std::filesystem::path applications_;
+  test::TestTeam team_;
+  SealingKey manifestKey_ = SealingKey::generate();
+  Json control_ = Json::object();
+};
+
+TEST_F(UpdateRoadTest, ReplaceSwapsRelaunchesAndKeepsThePreviousCopyWithNoInheritedEnvironment) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  std::vector<std::string> injected{"LD_PRELOAD=/lib/x86_64-linux-gnu/libm.so.6",
+                                    "ORLITH_ROAD_MARKER=1"};
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime refuses a preload ahead of it in the first program only.
+  injected.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+#endif
+  start(app, {{"1.0.0", {"update"}}, {"1.1.0", {"stay"}}}, injected);
+
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1 && workFoldersEmpty(); }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), "1.1.0");
+  const auto names = namesIn(applications_);
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], "Orlith.app");
+  EXPECT_TRUE(names[0].starts_with(".Orlith-previous-")) << names[0];
+  EXPECT_EQ(versionAt(applications_ / names[0]), "1.0.0");
+  const auto replies = results();
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[1]["ok"], true) << replies[1].dump();
+
+  const std::string inherited = test::readFile(home_ / "environment-1.1.0-0.txt");
+  EXPECT_EQ(inherited.find("LD_PRELOAD"), std::string::npos);
+  EXPECT_EQ(inherited.find("ORLITH_ROAD_MARKER"), std::string::npos);
+  EXPECT_NE(inherited.find("PATH=/usr/local/bin:/usr/bin:/bin\n"), std::string::npos);
+}
+
+TEST_F(UpdateRoadTest, FirstInstallationCopiesTheRunningAppIntoAnEmptyUserApplicationsFolder) {
+  const auto downloaded = home_ / "Downloads/Orlith.app";
+  makeApp(downloaded, "1.0.0");
+  start(downloaded, {{"1.0.0", {"first", "stay"}}});
+
+  const auto installed = applications_ / "Orlith.app";
+  ASSERT_TRUE(
+      waitFor([&] { return launchesOf("1.0.0", installed) == 1 && workFoldersEmpty(); }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(namesIn(applications_), std::vector<std::string>{"Orlith.app"});
+  EXPECT_EQ(versionAt(installed), "1.0.0");
+}
+
+TEST_F(UpdateRoadTest, CancelLeavesTheTargetUntouchedAndNoWorkFolder) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  const pid_t child = start(app, {{"1.0.0", {"cancel"}}});
+
+  ASSERT_TRUE(waitFor([&] { return results().size() == 2; }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(results()[1]["ok"], true);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(waitFor([&] { return workFoldersEmpty(); }, 10s));
+  EXPECT_EQ(namesIn(applications_), std::vector<std::string>{"Orlith.app"});
+  EXPECT_EQ(versionAt(app), "1.0.0");
+  EXPECT_EQ(launches().size(), 1u);
+}
+
+TEST_F(UpdateRoadTest, AppKilledAfterPrepareLeavesNoWorkFolder) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  const pid_t child = start(app, {{"1.0.0", {"prepare-and-wait"}}});
+
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  ASSERT_TRUE(results()[0]["token"].is_string()) << results()[0].dump();
+  EXPECT_FALSE(workFoldersEmpty());
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(waitFor([&] { return workFoldersEmpty(); }, 10s));
+  EXPECT_EQ(versionAt(app), "1.0.0");
+}
+
+TEST_F(UpdateRoadTest, NewCopyThatDoesNotStartIsSwappedBackAndThePreviousRelaunched) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  start(app, {{"1.0.0", {"update", "stay"}}, {"1.1.0", {"exit"}}});
+
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.0.0", app) == 2 && workFoldersEmpty(); }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(launchesOf("1.1.0", app), 1u);
+  EXPECT_EQ(versionAt(app), "1.0.0");
+  EXPECT_EQ(namesIn(applications_), std::vector<std::string>{"Orlith.app"});
+}
+
+TEST_F(UpdateRoadTest, CallerThatIsNotASealedAppIsClosedWithoutAReply) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  SystemAppLauncher launcher;
+  auto channel = UpdateInstallerChannel::spawn(UpdateInstallerChannel::serviceBundleOf(app),
+                                               team_.team(), launcher);
+  EXPECT_EQ(channel->prepareCurrentApplication(20s), UpdatePrepareReply::unanswered());
+  EXPECT_TRUE(channel->isClosed());
+}
+
+}  // namespace
+}  // namespace orlith
