@@ -41,6 +41,7 @@ class OrlithEnvironment {
   static std::string originString(const Url& url);
 
   const Url& origin() const { return origin_; }
+  const ServiceHosts& hosts() const { return hosts_; }
   std::string originString() const;
 
   bool isTrustedHost(std::string_view host) const;

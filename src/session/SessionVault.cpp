@@ -57,12 +57,16 @@ Task<bool> SessionVault::save(StoredSession session) {
   co_return true;
 }
 
-Task<void> SessionVault::forget() {
+void SessionVault::markSignedOut() {
   try {
     preferences_.setBoolean(std::string(kExplicitlySignedOutKey), true);
   } catch (const std::exception&) {
-    // The deletion below still keeps the session from coming back.
+    // The deletion that follows still keeps the session from coming back.
   }
+}
+
+Task<void> SessionVault::forget() {
+  markSignedOut();
   std::shared_ptr<SessionKeychain> keychain = keychain_;
   co_await keychain->remove();
 }

@@ -42,6 +42,8 @@ class SessionVault {
   // be cleared afterwards (the next launch would not restore the session). A failed save leaves
   // the flag as it was. Nothing is ever written anywhere but the keyring.
   Task<bool> save(StoredSession session);
+  // Sets the sign-out flag at once; a failure to store it is ignored, as forget() explains.
+  void markSignedOut();
   // Sets the sign-out flag, then deletes the item; neither outcome is reported, as the local
   // state is signed out either way and the flag alone keeps a left-over item from loading.
   Task<void> forget();

@@ -54,6 +54,24 @@ class AccountService {
       scripted_.clear();
       requests_ = Json::array();
       sessions_.clear();
+      handoffs_.clear();
+      response.status = 204;
+    });
+    server.Post("/__standin/handoff", [this](const auto& request, auto& response) {
+      Json body = Json::parse(request.body, nullptr, false);
+      std::lock_guard lock(mutex_);
+      const std::string email = body.is_object() ? text(body, "email") : std::string();
+      if (email.empty()) {
+        response.status = 400;
+        return;
+      }
+      std::string token = randomToken();
+      handoffs_[token] = email;
+      reply(response, 200, {{"token", token}});
+    });
+    server.Post("/__standin/expire-sessions", [this](const auto&, auto& response) {
+      std::lock_guard lock(mutex_);
+      sessions_.clear();
       response.status = 204;
     });
 
@@ -187,12 +205,16 @@ class AccountService {
     response.set_content(body.dump(), "application/json");
   }
 
-  std::string startSession(const std::string& email, httplib::Response& response) {
-    std::string value = randomToken();
-    sessions_[value] = email;
+  static void setSessionCookie(const std::string& value, httplib::Response& response) {
     response.headers.emplace("Set-Cookie", std::string(kSessionCookie) + "=" + value +
                                                "; Path=/; Max-Age=2592000; Secure; HttpOnly; "
                                                "SameSite=Lax");
+  }
+
+  std::string startSession(const std::string& email, httplib::Response& response) {
+    std::string value = randomToken();
+    sessions_[value] = email;
+    setSessionCookie(value, response);
     return value;
   }
 
@@ -292,15 +314,18 @@ class AccountService {
   }
 
   void consume(const httplib::Request&, httplib::Response& response, const Json& body) {
-    if (text(body, "token").empty()) {
+    auto handoff = handoffs_.find(text(body, "token"));
+    if (handoff == handoffs_.end()) {
       reply(response, 400, {{"error", "That sign-in link is no longer valid."}});
       return;
     }
+    const std::string email = handoff->second;
+    handoffs_.erase(handoff);
     std::string value = randomToken();
-    sessions_[value] = "demo@orlith.test";
+    sessions_[value] = email;
     reply(response, 200,
           {{"ok", true},
-           {"email", "demo@orlith.test"},
+           {"email", email},
            {"cookie",
             {{"name", kSessionCookie}, {"value", value}, {"secure", true}, {"path", "/"}}}});
   }
@@ -319,6 +344,8 @@ class AccountService {
       reply(response, 401, {{"error", "Not signed in."}});
       return;
     }
+    // A session in use is kept alive: the cookie comes back with a fresh expiry.
+    setSessionCookie(*session, response);
     reply(response, 200, {{"user", {{"email", sessions_[*session]}}}});
   }
 
@@ -333,6 +360,7 @@ class AccountService {
   std::map<std::string, std::string> sessions_;
   std::map<std::string, std::string> pendingTwoFactor_;
   std::map<std::string, std::pair<std::string, Account>> signups_;
+  std::map<std::string, std::string> handoffs_;  // token to e-mail
   std::mt19937_64 random_{std::random_device{}()};
 };
 

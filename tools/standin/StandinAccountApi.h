@@ -6,6 +6,13 @@
 //                             "setCookies": [text], "delayMs"}
 //   GET  /__standin/requests  the requests received so far, oldest first
 //   POST /__standin/reset     drops queued replies, recorded requests and sessions
+//   POST /__standin/handoff   issues a provider hand-off token for {"email"}: {"token"}; the
+//                             token is good for one consume
+//   POST /__standin/expire-sessions  ends every session, as the service does when they expire
+//
+// Seeded accounts (password "orlith-demo"): demo@orlith.test, and two-factor@orlith.test,
+// whose code, like every sign-up code, is "123456". A session check renews the session cookie's
+// expiry with the same value.
 #pragma once
 
 #include <httplib.h>

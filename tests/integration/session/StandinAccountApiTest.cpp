@@ -27,6 +27,19 @@ class StandinAccountApiTest : public CurlFixture {
     ASSERT_EQ(run(session->send(request)).status, 204);
   }
 
+  // Posts to one of the stand-in's own endpoints and returns the JSON it answered.
+  Task<nlohmann::json> post(std::string path, nlohmann::json body) {
+    auto session = transport_->makeSession({});
+    HttpRequest request;
+    request.url = standin_.origin() + path;
+    request.method = "POST";
+    request.headers.add("Content-Type", "application/json");
+    request.body = body.dump();
+    Task<HttpResponse> sending = session->send(std::move(request));
+    HttpResponse response = co_await std::move(sending);
+    co_return nlohmann::json::parse(response.body);
+  }
+
   StandinProcess standin_{ORLITH_STANDIN_PATH, ORLITH_DEV_DIR};
   std::unique_ptr<OrlithAuthClient> client_;
 };
@@ -68,9 +81,14 @@ TEST_F(StandinAccountApiTest, SignUpResetProviderAndHandoff) {
 
   EXPECT_TRUE(run(client_->forgotPassword("new@orlith.test")));
   EXPECT_EQ(*run(client_->startProviderSignIn("github", "signup")).lowercasedHost(), "github.com");
-  auto handoff = run(client_->consumeNativeHandoff("token"));
+  const std::string token =
+      run(post("/__standin/handoff", {{"email", "new@orlith.test"}}))["token"];
+  auto handoff = run(client_->consumeNativeHandoff(token));
   ASSERT_TRUE(handoff.cookie);
   EXPECT_EQ(handoff.cookie->name, "orlith_session");
+  EXPECT_EQ(handoff.email, "new@orlith.test");
+  EXPECT_TRUE(runError(client_->consumeNativeHandoff(token)).is<OrlithAuthError::Http>())
+      << "a hand-off token is good for one consume";
 }
 
 TEST_F(StandinAccountApiTest, ScriptedRepliesReachTheClient) {

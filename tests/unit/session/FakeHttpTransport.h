@@ -1,5 +1,5 @@
 // A scripted HTTP transport: records every request and answers from a queue of replies or
-// errors, without suspending.
+// errors, without suspending unless replies are held.
 #pragma once
 
 #include <deque>
@@ -50,38 +50,85 @@ class FakeHttpTransport final : public HttpTransport {
     return std::make_unique<Session>(*this, settings);
   }
 
+  // Each session with CookieHandling::sessionJar gets a jar of its own, as a real transport
+  // does, instead of sharing `jar`.
+  void useSeparateJars() { separateJars_ = true; }
+  // While held, a request is recorded at once and answered only when the test releases it.
+  void holdReplies(bool hold) { hold_ = hold; }
+  std::size_t heldCount() const { return held_.size(); }
+  // Answers the oldest held request with the next scripted reply, through the main queue.
+  void releaseOne() {
+    detail::ResumeSlot slot = held_.front();
+    held_.pop_front();
+    detail::resumeOnMainQueue(std::move(slot));
+  }
+
   std::vector<Sent> sent;
   std::vector<HttpSessionSettings> sessionSettings;
-  // The one jar every session with CookieHandling::sessionJar shares.
+  // The one jar every session with CookieHandling::sessionJar shares, unless separate.
   FakeCookieStore jar;
 
  private:
   class Session final : public HttpSession {
    public:
     Session(FakeHttpTransport& transport, HttpSessionSettings settings)
-        : transport_(transport), settings_(settings) {}
+        : transport_(transport), settings_(settings) {
+      if (transport.separateJars_)
+        ownJar_ = std::make_unique<FakeCookieStore>();
+    }
 
     Task<HttpResponse> send(HttpRequest request, std::stop_token) override {
       transport_.sent.push_back({request, settings_});
+      if (transport_.hold_) {
+        Held held(transport_);
+        co_await held;
+      }
       if (transport_.replies_.empty())
         throw std::logic_error("no scripted reply");
       auto next = std::move(transport_.replies_.front());
       transport_.replies_.pop_front();
       if (auto* error = std::get_if<std::exception_ptr>(&next))
         std::rethrow_exception(*error);
-      co_return std::get<HttpResponse>(std::move(next));
+      HttpResponse response = std::get<HttpResponse>(std::move(next));
+      // A jar keeps what the reply set; other sessions only read it back.
+      if (ownJar_) {
+        for (const HttpCookie& cookie : response.cookies)
+          ownJar_->add(cookie);
+      }
+      co_return response;
     }
     void cancelAll() override {}
     CookieStore* cookieStore() override {
-      return settings_.cookies == CookieHandling::sessionJar ? &transport_.jar : nullptr;
+      if (settings_.cookies != CookieHandling::sessionJar)
+        return nullptr;
+      return ownJar_ ? ownJar_.get() : &transport_.jar;
     }
 
    private:
+    class Held {
+     public:
+      explicit Held(FakeHttpTransport& transport) : transport_(transport) {}
+      bool await_ready() const noexcept { return false; }
+      void await_suspend(std::coroutine_handle<> awaiting) {
+        pending_.arm(awaiting);
+        transport_.held_.push_back(pending_.slot());
+      }
+      void await_resume() const noexcept {}
+
+     private:
+      FakeHttpTransport& transport_;
+      detail::PendingResume pending_;
+    };
+
     FakeHttpTransport& transport_;
     HttpSessionSettings settings_;
+    std::unique_ptr<FakeCookieStore> ownJar_;
   };
 
   std::deque<std::variant<HttpResponse, std::exception_ptr>> replies_;
+  bool separateJars_ = false;
+  bool hold_ = false;
+  std::deque<detail::ResumeSlot> held_;
 };
 
 }  // namespace orlith::testing
