@@ -20,9 +20,10 @@ endfunction()
 
 # orlith_tests(<name> <folder> LABEL <label> [DEPS <targets>...])
 # One test program per folder; every test in it carries the label. OWN_MAIN: the folder
-# brings its own main (toolkit tests initialise GTK first).
+# brings its own main (toolkit tests initialise GTK first). RESOURCE_LOCK: tests holding the
+# same lock never run at the same time.
 function(orlith_tests name dir)
-  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL;TIMEOUT" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL;TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
   if(NOT sources)
     return()
@@ -35,9 +36,13 @@ function(orlith_tests name dir)
   if(NOT ARG_OWN_MAIN)
     target_link_libraries(${name} PRIVATE GTest::gmock_main)
   endif()
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${lock})
 endfunction()
 
 # orlith_bundle_program(<target> <bundle dir>): the program lands in <bundle>/Contents/MacOS.
