@@ -4,6 +4,7 @@
 #include <gtkmm/init.h>
 
 #include "platform/glib/GlibMainQueue.h"
+#include "workspace/surface/gtk/WebProcessExtensions.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleMock(&argc, argv);
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
   gtk_init();
   Gtk::init_gtkmm_internals();
+  // Before any test makes a web view: the engine takes sandbox paths only before its first one.
+  orlith::WebProcessExtensions::install(ORLITH_BUNDLE_DIR "/Contents/Resources/web-extensions");
   orlith::GlibMainQueue mainQueue;
   orlith::MainQueue::Installation installation(mainQueue);
   return RUN_ALL_TESTS();

@@ -12,6 +12,7 @@
 
 #include "StandinAccountApi.h"
 #include "StandinPages.h"
+#include "StandinWorkspacePages.h"
 
 namespace {
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     response.set_content(orlith::standin::appPage(), "text/html; charset=utf-8");
   });
   orlith::standin::registerAccountApi(server);
+  orlith::standin::registerWorkspacePages(server);
 
   int port = options.port == 0
                  ? server.bind_to_any_port(options.host)

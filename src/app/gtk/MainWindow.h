@@ -17,12 +17,13 @@ class MainWindow : public Gtk::ApplicationWindow {
   static constexpr int kMinimumWidth = 720;
   static constexpr int kMinimumHeight = 480;
 
-  // `origin` is the service origin; the window shows its "/app" page.
+  // `origin` is the service origin; the window's tab opens its "/app" page.
   MainWindow(WorkspaceNetworkSession& session, const std::string& origin);
 
   WorkspaceWebView& webView() { return *webView_; }
 
  private:
+  std::shared_ptr<WorkspaceModel> model_;
   std::unique_ptr<WorkspaceWebView> webView_;
 };
 

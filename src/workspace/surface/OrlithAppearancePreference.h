@@ -47,6 +47,8 @@ class AppearanceSettings {
   // already shows that theme; otherwise the theme becomes the stored choice and is applied.
   void adoptWebTheme(PageTheme theme);
 
+  AppearanceEnvironment& environment() const { return environment_; }
+
  private:
   Preferences& preferences_;
   AppearanceEnvironment& environment_;

@@ -20,7 +20,7 @@ std::string SurfaceReadiness::makeTicket(UuidSource& uuids) {
 
 void SurfaceReadiness::arm(std::string ticket, std::optional<std::string> committedOrigin,
                            double now) {
-  *this = SurfaceReadiness();
+  reset();
   ticket_ = std::move(ticket);
   committedOrigin_ = std::move(committedOrigin);
   lastSurfaceCheck_ = now;
@@ -32,7 +32,7 @@ bool SurfaceReadiness::recordSurfaceCheck(bool isRenderable, double now) {
   if (!wasRenderable_) {
     lastSurfaceCheck_ = now;
     wasRenderable_ = isRenderable;
-    return isRenderable && activeSurfaceSeconds_ >= kRenderableSecondsLimit;
+    return isRenderable && activeSurfaceSeconds_ >= renderableSecondsLimit_;
   }
   if (!isRenderable) {
     lastSurfaceCheck_ = now;
@@ -42,7 +42,7 @@ bool SurfaceReadiness::recordSurfaceCheck(bool isRenderable, double now) {
   // A clock that went backwards adds nothing.
   activeSurfaceSeconds_ += std::max(0.0, now - *lastSurfaceCheck_);
   lastSurfaceCheck_ = now;
-  return activeSurfaceSeconds_ >= kRenderableSecondsLimit;
+  return activeSurfaceSeconds_ >= renderableSecondsLimit_;
 }
 
 bool SurfaceReadiness::markReady(std::string_view ticket, std::string_view origin) {

@@ -16,6 +16,10 @@ class SurfaceReadiness {
   // Renderable seconds after which a page that never reported its surface counts as failed.
   static constexpr double kRenderableSecondsLimit = 8.0;
 
+  // `renderableSecondsLimit` is shortened only by tests.
+  explicit SurfaceReadiness(double renderableSecondsLimit = kRenderableSecondsLimit)
+      : renderableSecondsLimit_(renderableSecondsLimit) {}
+
   // The native form of a document's origin on both sides of the handshake: port always
   // written. None for other schemes, URLs with credentials and URLs without a host.
   static std::optional<std::string> readinessOrigin(const Url& url);
@@ -25,7 +29,10 @@ class SurfaceReadiness {
   // Armed: a new ticket and a committed origin; the check clock starts at `now` (seconds).
   void arm(std::string ticket, std::optional<std::string> committedOrigin, double now);
 
-  // A check of the surface timer; true means the page had kRenderableSecondsLimit renderable
+  // Back to no ticket, no origin, not ready; the limit stays.
+  void reset() { *this = SurfaceReadiness(renderableSecondsLimit_); }
+
+  // A check of the surface timer; true means the page had the limit's renderable
   // seconds without reporting, and the tab is to give up. The first check after arming only
   // starts the count; a check that is not renderable pauses it.
   bool recordSurfaceCheck(bool isRenderable, double now);
@@ -48,6 +55,7 @@ class SurfaceReadiness {
   double activeSurfaceSeconds() const { return activeSurfaceSeconds_; }
 
  private:
+  double renderableSecondsLimit_;
   std::optional<std::string> ticket_;
   std::optional<std::string> committedOrigin_;
   bool isReady_ = false;

@@ -20,6 +20,9 @@ class WebEngineView {
 
   virtual void load(const Url& url) = 0;
   virtual void reload(ReloadCache cache) = 0;
+  virtual void stopLoading() = 0;
+  virtual bool canGoBack() const = 0;
+  virtual bool canGoForward() const = 0;
   // The address of the main frame as the engine reports it; none before the first load.
   virtual std::optional<std::string> currentUri() const = 0;
 

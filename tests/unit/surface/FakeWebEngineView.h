@@ -20,6 +20,9 @@ class FakeWebEngineView final : public WebEngineView {
 
   void load(const Url& url) override { loads.push_back(url.absoluteString()); }
   void reload(ReloadCache cache) override { reloads.push_back(cache); }
+  void stopLoading() override { ++stops; }
+  bool canGoBack() const override { return back; }
+  bool canGoForward() const override { return forward; }
   std::optional<std::string> currentUri() const override { return uri; }
 
   Task<std::optional<Json>> evaluateScript(std::string source, ScriptWorld world) override {
@@ -35,6 +38,9 @@ class FakeWebEngineView final : public WebEngineView {
   std::optional<std::string> uri;
   std::vector<std::string> loads;
   std::vector<ReloadCache> reloads;
+  int stops = 0;
+  bool back = false;
+  bool forward = false;
   std::vector<Evaluation> evaluations;
   // Answers in order; when none is left, `defaultAnswer`.
   std::deque<std::optional<Json>> answers;

@@ -23,6 +23,12 @@ WorkspaceNetworkSession::WorkspaceNetworkSession(const Configuration& configurat
   session_ = adoptObject(webkit_network_session_new(configuration.dataDirectory.c_str(),
                                                     configuration.cacheDirectory.c_str()));
   webkit_network_session_set_tls_errors_policy(session_.get(), WEBKIT_TLS_ERRORS_POLICY_FAIL);
+  // The cookie manager keeps cookies in memory only unless it is given a file; the session
+  // cookie must outlive the process like the rest of the web data.
+  const auto cookieFile = configuration.dataDirectory / "cookies.sqlite";
+  webkit_cookie_manager_set_persistent_storage(
+      webkit_network_session_get_cookie_manager(session_.get()), cookieFile.c_str(),
+      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   if (configuration.pinnedCertificate.empty())
     return;
 

@@ -1,42 +1,69 @@
-// One workspace tab's web view on WebKitGTK: the shared network session, the "orlith" message
-// handler, and the load and message events its owner observes.
+// One workspace tab's web view on WebKitGTK: builds and configures the WebKitWebView, forwards
+// its signals to the tab's coordinator and carries out the answers. It decides nothing itself.
 #pragma once
 
 #include <gtk/gtk.h>
 #include <sigc++/sigc++.h>
 #include <webkit/webkit.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
 
-#include "platform/glib/GObjectPtr.h"
+#include "workspace/surface/WorkspaceModel.h"
+#include "workspace/surface/WorkspaceSurfaceCoordinator.h"
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 namespace orlith {
 
+struct WorkspaceWebViewOptions {
+  SurfaceTimings timings;
+  // Empty: the user's Downloads folder.
+  std::filesystem::path downloadsFolder;
+  // Empty: the bundle's short version.
+  std::string appVersion;
+  ServiceHosts hosts = ServiceHosts::fromBuild();
+  // Lets the engine's fake capture devices answer media requests (tests only).
+  bool mockCaptureDevices = false;
+};
+
 class WorkspaceWebView {
  public:
-  explicit WorkspaceWebView(WorkspaceNetworkSession& session);
+  // Makes the view and starts the cookie bootstrap and first load. `services.print` may be
+  // left empty: the view then prints through the engine's print dialog.
+  WorkspaceWebView(WorkspaceNetworkSession& session, std::shared_ptr<WorkspaceModel> model,
+                   SurfaceServices services, SurfaceSession surfaceSession,
+                   WorkspaceWebViewOptions options = {});
+  // Dismantles first.
   ~WorkspaceWebView();
   WorkspaceWebView(const WorkspaceWebView&) = delete;
   WorkspaceWebView& operator=(const WorkspaceWebView&) = delete;
 
-  GtkWidget* widget() const { return GTK_WIDGET(webView_.get()); }
-  WebKitWebView* webView() const { return webView_.get(); }
+  // The container to place in a window.
+  GtkWidget* widget() const;
+  WebKitWebView* webView() const;
+  WorkspaceSurfaceCoordinator& coordinator() const;
 
-  void load(const std::string& url);
+  // The page zoom; 1.0 is the page's own size.
+  double zoomLevel() const;
+  void setZoomLevel(double level);
 
-  // The JSON text of each message a page posts to the "orlith" handler.
-  sigc::signal<void(const std::string&)>& scriptMessageReceived() { return messageReceived_; }
-  sigc::signal<void()>& loadFinished() { return loadFinished_; }
+  void update(SurfaceSession surfaceSession);
+  // Stops the coordinator, disconnects every signal, cancels this view's downloads.
+  void dismantle();
+
+  // The JSON text of each message the main frame posts on the page bridge.
+  sigc::signal<void(const std::string&)>& scriptMessageReceived();
+  // Each main-frame load that finished without failing.
+  sigc::signal<void()>& loadFinished();
+
+  // The user's Downloads folder: the desktop's, else Downloads in the home folder of the
+  // user database.
+  static std::filesystem::path userDownloadsFolder();
 
  private:
-  static void onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
-  static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-
-  GObjectPtr<WebKitUserContentManager> contentManager_;
-  GObjectPtr<WebKitWebView> webView_;
-  sigc::signal<void(const std::string&)> messageReceived_;
-  sigc::signal<void()> loadFinished_;
+  class Engine;
+  std::shared_ptr<Engine> engine_;
 };
 
 }  // namespace orlith

@@ -1,0 +1,113 @@
+// Downloads on a real temporary folder: safe names, numbered names, and clean-up on every path.
+#include "workspace/surface/DownloadDestination.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "support/SequentialUuidSource.h"
+#include "support/TemporaryDirectory.h"
+
+namespace orlith {
+namespace {
+
+TEST(DownloadNameTest, SuggestedNamesBecomeOneSafeComponent) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"report.pdf", "report.pdf"},
+      {"../../.evil name.bin", "evil name.bin"},
+      {"a\\b\\c.txt", "c.txt"},
+      {"dir/", "Download"},
+      {"..", "Download"},
+      {".", "Download"},
+      {"", "Download"},
+      {" . .hidden", "hidden"},
+      {std::string("bad\0name\x01\x7f.txt", 15), "badname.txt"},
+      {"caf\xc3\xa9.txt", "caf\xc3\xa9.txt"},
+  };
+  for (const auto& [suggested, expected] : cases)
+    EXPECT_EQ(DownloadDestination::sanitisedFileName(suggested), expected) << suggested;
+}
+
+TEST(DownloadNameTest, LongNamesAreCutOnACharacterBoundaryKeepingTheExtension) {
+  std::string stem;
+  for (int i = 0; i < 200; ++i)
+    stem += "\xc3\xa9";  // two bytes each
+  const std::string name = DownloadDestination::sanitisedFileName(stem + ".tar");
+  EXPECT_LE(name.size(), DownloadDestination::kMaxNameBytes);
+  EXPECT_TRUE(name.ends_with("\xc3\xa9.tar")) << "no split character before the extension";
+
+  const std::string numbered = DownloadDestination::numberedFileName(name, 12);
+  EXPECT_LE(numbered.size(), DownloadDestination::kMaxNameBytes);
+  EXPECT_TRUE(numbered.ends_with("\xc3\xa9 (12).tar"));
+  EXPECT_EQ(DownloadDestination::numberedFileName("a.b.txt", 2), "a.b (2).txt");
+  EXPECT_EQ(DownloadDestination::numberedFileName("README", 3), "README (3)");
+  EXPECT_EQ(DownloadDestination::numberedFileName("README", 1), "README");
+}
+
+class DownloadDestinationTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
+      result.push_back(entry.path().filename().string());
+    std::sort(result.begin(), result.end());
+    return result;
+  }
+  static void write(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+  }
+
+  TemporaryDirectory folder_;
+  SequentialUuidSource uuids_;
+  ActiveDownloads registry_;
+};
+
+TEST_F(DownloadDestinationTest, FinishedDownloadsTakeFreeNumberedNamesAndLeaveNoStaging) {
+  write(folder_.path() / "file.bin", "already there");
+  std::vector<std::filesystem::path> placed;
+  for (int i = 0; i < 2; ++i) {
+    DownloadDestination download(registry_, uuids_);
+    EXPECT_EQ(registry_.count(), 1u);
+    auto payload = download.stage(folder_.path(), "file.bin");
+    struct stat info {};
+    ASSERT_EQ(::stat(download.stagingFolder()->c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(download.stagingFolder()->filename().string().starts_with(".orlith-download-"));
+    write(payload, "payload " + std::to_string(i));
+    placed.push_back(download.finish());
+    EXPECT_TRUE(registry_.isEmpty());
+  }
+  EXPECT_EQ(placed[0].filename(), "file (2).bin");
+  EXPECT_EQ(placed[1].filename(), "file (3).bin");
+  EXPECT_EQ(names(), (std::vector<std::string>{"file (2).bin", "file (3).bin", "file.bin"}));
+  std::ifstream kept(folder_.path() / "file.bin");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "already there");
+}
+
+TEST_F(DownloadDestinationTest, FailureCancelAndTeardownLeaveNothingBehind) {
+  {
+    DownloadDestination failed(registry_, uuids_);
+    write(failed.stage(folder_.path(), "a.bin"), "partial");
+    failed.discard();
+    failed.discard();
+    EXPECT_EQ(failed.state(), DownloadDestination::State::discarded);
+  }
+  {
+    DownloadDestination tornDown(registry_, uuids_);
+    write(tornDown.stage(folder_.path(), "b.bin"), "partial");
+    EXPECT_EQ(registry_.count(), 1u);
+  }
+  { DownloadDestination neverStaged(registry_, uuids_); }
+  {
+    DownloadDestination noPayload(registry_, uuids_);
+    noPayload.stage(folder_.path(), "c.bin");
+    EXPECT_THROW(noPayload.finish(), std::system_error);
+  }
+  EXPECT_TRUE(registry_.isEmpty());
+  EXPECT_TRUE(names().empty());
+}
+
+}  // namespace
+}  // namespace orlith
