@@ -1,7 +1,6 @@
 // Reading, describing and verifying bundle seals.
 #include "update/trust/BundleSeal.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "base/PropertyList.h"
@@ -24,39 +24,17 @@ constexpr int kSealFormat = 1;
 constexpr int kMaximumNesting = 4;
 constexpr std::size_t kMaximumInfoPlistSize = 1'048'576;
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 [[noreturn]] void refuse(const std::string& what) {
   throw BundleSealError(what);
 }
 
 // Names in a folder, sorted, without "." and "..".
 std::vector<std::string> namesIn(int folder) {
-  const int copy = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (copy < 0) {
+  try {
+    return DescriptorFiles::namesIn(folder);
+  } catch (const std::system_error&) {
     refuse("a folder cannot be listed");
   }
-  const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(copy));
-  if (!dir) {
-    ::close(copy);
-    refuse("a folder cannot be listed");
-  }
-  std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
-    errno = 0;
-  }
-  if (errno != 0) {
-    refuse("a folder cannot be listed");
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void checkMode(const struct stat& info, const std::string& path) {

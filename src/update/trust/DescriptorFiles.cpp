@@ -1,10 +1,13 @@
 // Descriptor-relative file helpers.
 #include "update/trust/DescriptorFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -29,6 +32,36 @@ UniqueFd DescriptorFiles::openRegularFile(int folder, const std::string& name) {
     return UniqueFd();
   }
   return file;
+}
+
+std::vector<std::string> DescriptorFiles::namesIn(int folder) {
+  struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+  };
+  const int copy = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (copy < 0) {
+    throwErrno(errno);
+  }
+  const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(copy));
+  if (!dir) {
+    const int error = errno;
+    ::close(copy);
+    throwErrno(error);
+  }
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.push_back(name);
+    }
+    errno = 0;
+  }
+  if (errno != 0) {
+    throwErrno(errno);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::optional<std::string> DescriptorFiles::readAtMost(int fd, std::size_t limit) {

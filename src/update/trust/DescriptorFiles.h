@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "update/trust/UniqueFd.h"
 
@@ -28,6 +29,9 @@ class DescriptorFiles final {
   // Lower-case hex SHA-256 of the rest of the file. Throws std::system_error.
   static std::string sha256Of(int fd);
   static std::optional<struct stat> statAt(int folder, const std::string& name);
+  // The names in a folder, sorted, "." and ".." left out. The folder is opened afresh through
+  // its descriptor, so listing never moves the caller's own position. Throws std::system_error.
+  static std::vector<std::string> namesIn(int folder);
   [[noreturn]] static void throwErrno(int error);
 };
 

@@ -1,7 +1,6 @@
 // Descriptor-relative tree copy and removal.
 #include "update/trust/UpdateTreeFiles.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,39 +18,8 @@ namespace {
 
 constexpr std::uint64_t kFileLimit = 1ULL << 40;
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-// The names in a folder descriptor, "." and ".." left out; the descriptor stays ours.
-std::vector<std::string> namesIn(int folder) {
-  const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) {
-    DescriptorFiles::throwErrno(errno);
-  }
-  std::unique_ptr<DIR, DirCloser> dir(::fdopendir(copy));
-  if (!dir) {
-    const int error = errno;
-    ::close(copy);
-    DescriptorFiles::throwErrno(error);
-  }
-  std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
-    errno = 0;
-  }
-  if (errno != 0) {
-    DescriptorFiles::throwErrno(errno);
-  }
-  return names;
-}
-
 void copyInto(int source, UpdateTreeWriter& writer, std::vector<std::string>& components) {
-  for (const std::string& name : namesIn(source)) {
+  for (const std::string& name : DescriptorFiles::namesIn(source)) {
     const auto info = DescriptorFiles::statAt(source, name);
     if (!info) {
       DescriptorFiles::throwErrno(errno);
@@ -92,7 +60,7 @@ void copyInto(int source, UpdateTreeWriter& writer, std::vector<std::string>& co
 }
 
 void removeBelow(int folder) {
-  for (const std::string& name : namesIn(folder)) {
+  for (const std::string& name : DescriptorFiles::namesIn(folder)) {
     UpdateTreeFiles::remove(folder, name);
   }
 }
