@@ -46,7 +46,8 @@ std::string readLine(int fd, std::chrono::milliseconds timeout) {
 }  // namespace
 
 StandinProcess::StandinProcess(const std::string& program, const std::string& devMaterialDir,
-                               std::chrono::milliseconds timeout) {
+                               std::chrono::milliseconds timeout,
+                               std::vector<std::string> extraArguments) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
@@ -61,8 +62,11 @@ StandinProcess::StandinProcess(const std::string& program, const std::string& de
                              const_cast<char*>("--key"),
                              key.data(),
                              const_cast<char*>("--port"),
-                             const_cast<char*>("0"),
-                             nullptr};
+                             const_cast<char*>("0")};
+  for (std::string& argument : extraArguments) {
+    argv.push_back(argument.data());
+  }
+  argv.push_back(nullptr);
   int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);

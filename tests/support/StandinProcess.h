@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace orlith::testing {
 
@@ -13,7 +14,8 @@ class StandinProcess {
   // Starts `program` with the build's development certificate; waits up to `timeout` for it to
   // listen and throws when it does not.
   explicit StandinProcess(const std::string& program, const std::string& devMaterialDir,
-                          std::chrono::milliseconds timeout = std::chrono::seconds(15));
+                          std::chrono::milliseconds timeout = std::chrono::seconds(15),
+                          std::vector<std::string> extraArguments = {});
   ~StandinProcess();
   StandinProcess(const StandinProcess&) = delete;
   StandinProcess& operator=(const StandinProcess&) = delete;

@@ -12,6 +12,7 @@
 
 #include "StandinAccountApi.h"
 #include "StandinPages.h"
+#include "StandinUpdates.h"
 #include "StandinWorkspacePages.h"
 
 namespace {
@@ -21,10 +22,12 @@ struct Options {
   int port = 0;
   std::string certificate;
   std::string key;
+  std::string release;
 };
 
 [[noreturn]] void usage() {
-  std::cerr << "usage: orlith-standin --cert FILE --key FILE [--port N] [--host ADDR]\n";
+  std::cerr << "usage: orlith-standin --cert FILE --key FILE [--port N] [--host ADDR] "
+               "[--release FOLDER]\n";
   std::exit(2);
 }
 
@@ -43,6 +46,8 @@ Options parseOptions(int argc, char** argv) {
       options.port = std::stoi(value);
     } else if (arg == "--host") {
       options.host = value;
+    } else if (arg == "--release") {
+      options.release = value;
     } else {
       usage();
     }
@@ -75,6 +80,7 @@ int main(int argc, char** argv) {
   });
   orlith::standin::registerAccountApi(server);
   orlith::standin::registerWorkspacePages(server);
+  orlith::standin::registerUpdates(server, options.release);
 
   int port = options.port == 0
                  ? server.bind_to_any_port(options.host)

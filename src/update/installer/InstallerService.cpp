@@ -350,6 +350,8 @@ void InstallerService::watchInstall(std::string token, std::filesystem::path pla
                                     UpdateReplyGuard<UpdateCompletionReply> reply) {
   const std::filesystem::path root = planFile.parent_path();
   std::shared_ptr<const PinnedProcess> process;
+  // An updater that ended at once, or never started, can no longer own the work root.
+  bool noUpdater = false;
   try {
     LaunchRequest request;
     request.bundle = updater;
@@ -357,6 +359,7 @@ void InstallerService::watchInstall(std::string token, std::filesystem::path pla
     request.arguments = {planFile.string()};
     request.settle = context_.timings.settle;
     auto launched = context_.launcher->launch(request, team_);
+    noUpdater = !launched;
     if (launched) {
       const auto bundle = ProcessTable::bundleOf(*launched);
       const auto resolved = bundle ? UpdatePath::resolvingSymlinks(*bundle) : std::nullopt;
@@ -367,6 +370,7 @@ void InstallerService::watchInstall(std::string token, std::filesystem::path pla
   } catch (const std::exception&) {
     // Any launch error is the same launch failure to the app.
     process.reset();
+    noUpdater = true;
   }
   if (process) {
     const auto deadline = std::chrono::steady_clock::now() + context_.timings.preparedDeadline;
@@ -377,12 +381,15 @@ void InstallerService::watchInstall(std::string token, std::filesystem::path pla
       std::this_thread::sleep_for(context_.timings.preparedPoll);
     }
   }
-  postFromWatcher([this, token, planFile, process, reply] {
+  postFromWatcher([this, token, planFile, process, noUpdater, reply] {
     --activeInstalls_;
     if (process) {
       updaters_[planFile.parent_path()] = process;
       commit(token, planFile, process, reply);
     } else {
+      if (noUpdater) {
+        updaters_[planFile.parent_path()] = nullptr;
+      }
       failLaunched(planFile.parent_path(), kLaunchFailed, reply);
     }
     updateFinished();
@@ -447,7 +454,8 @@ void InstallerService::forgetCancelledPlan(const std::string& token,
   plans_.erase(token);
   committed_.erase(root);
   cancellationRequested_.erase(root);
-  if (!launched_.contains(root)) {
+  // An updater that has ended, even one killed half-way, can no longer clean up its work root.
+  if (!launched_.contains(root) || updaterEnded(root)) {
     removeQuietly(root);
   }
   launched_.erase(root);
@@ -468,6 +476,11 @@ void InstallerService::scheduleCancellationRetry() {
   queue_->postAfter(context_.timings.retryInterval, [this] { retryCancellations(); });
 }
 
+bool InstallerService::updaterEnded(const std::filesystem::path& root) const {
+  const auto updater = updaters_.find(root);
+  return updater != updaters_.end() && (!updater->second || updater->second->isTerminated());
+}
+
 // Once the connection is gone nobody can ask for the plan again, so a withdrawal is only worth
 // retrying while an updater could still read the marker.
 bool InstallerService::nothingCanAnswer(const std::filesystem::path& root) const {
@@ -477,8 +490,7 @@ bool InstallerService::nothingCanAnswer(const std::filesystem::path& root) const
   if (!InstallationSecurity::pathExists(root)) {
     return true;
   }
-  const auto updater = updaters_.find(root);
-  return updater == updaters_.end() || updater->second->isTerminated();
+  return !updaters_.contains(root) || updaterEnded(root);
 }
 
 void InstallerService::retryCancellations() {
@@ -512,7 +524,8 @@ void InstallerService::cleanup() {
   const auto snapshot = plans_;
   for (const auto& [token, planFile] : snapshot) {
     const std::filesystem::path root = planFile.parent_path();
-    if (exited && committed_.contains(root) && !cancellationRequested_.contains(root)) {
+    if (exited && committed_.contains(root) && !cancellationRequested_.contains(root) &&
+        !updaterEnded(root)) {
       // The updater owns the update now.
       plans_.erase(token);
       committed_.erase(root);

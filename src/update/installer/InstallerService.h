@@ -81,6 +81,7 @@ class InstallerService final : public UpdateInstallerHandler {
   void forgetCancelledPlan(const std::string& token, const std::filesystem::path& root);
   void scheduleCancellationRetry();
   void retryCancellations();
+  bool updaterEnded(const std::filesystem::path& root) const;
   bool nothingCanAnswer(const std::filesystem::path& root) const;
   void cleanup();
   void updateFinished();
@@ -99,6 +100,7 @@ class InstallerService final : public UpdateInstallerHandler {
   std::set<std::filesystem::path> committed_;
   std::set<std::filesystem::path> launched_;
   std::set<std::filesystem::path> cancellationRequested_;
+  // A null process: the launch left no updater running.
   std::map<std::filesystem::path, std::shared_ptr<const PinnedProcess>> updaters_;
   bool cancellationRetryScheduled_ = false;
   bool closed_ = false;

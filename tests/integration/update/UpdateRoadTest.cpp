@@ -22,6 +22,7 @@
 #include "unit/update/SealedBundles.h"
 #include "unit/update/ZipFixture.h"
 #include "update/trust/AppLauncher.h"
+#include "update/trust/InstallationSecurity.h"
 #include "update/trust/UpdateInstallerChannel.h"
 #include "update/trust/UpdateWire.h"
 
@@ -92,7 +93,9 @@ class UpdateRoadTest : public ::testing::Test {
     std::filesystem::remove_all(tree_, ignored);
   }
 
-  void makeApp(const std::filesystem::path& app, const std::string& version) {
+  // The nested service and updater are sealed by the test's team; the app by `appTeam` if given.
+  void makeApp(const std::filesystem::path& app, const std::string& version,
+               const test::TestTeam* appTeam = nullptr) {
     const std::string key = manifestKey_.publicKeyText();
     test::BundleSpec spec;
     spec.version = version;
@@ -111,12 +114,14 @@ class UpdateRoadTest : public ::testing::Test {
     test::makeBundle(updater, helper);
     team_.seal(installer);
     team_.seal(updater);
-    team_.seal(app, test::applicationEntitlements(team_.id()));
+    const test::TestTeam& outer = appTeam ? *appTeam : team_;
+    outer.seal(app, test::applicationEntitlements(outer.id()));
   }
 
   // The sealed 1.1.0 zipped, and its manifest signed for the compiled-in host.
   void makeRelease(const std::string& version = "1.1.0") {
     const auto staging = release_ / "staging" / "Orlith.app";
+    std::filesystem::remove_all(staging);
     makeApp(staging, version);
     const auto zip = release_ / ("Orlith-" + version + ".zip");
     test::writeArchive(zip, test::entriesOf(staging));
@@ -203,12 +208,37 @@ class UpdateRoadTest : public ::testing::Test {
 
   bool workFoldersEmpty() const { return namesIn(tree_ / "tmp").empty(); }
 
+  // Running processes of the test tree whose program is the named one of a bundle.
+  std::vector<pid_t> runningPrograms(const std::string& executable) const {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) {
+        continue;
+      }
+      std::error_code unreadable;
+      const auto exe = std::filesystem::read_symlink(entry.path() / "exe", unreadable).string();
+      if (!unreadable && exe.starts_with(tree_.string() + "/") &&
+          exe.ends_with("/Contents/MacOS/" + executable)) {
+        found.push_back(static_cast<pid_t>(std::stol(name)));
+      }
+    }
+    return found;
+  }
+
   std::size_t launchesOf(const std::string& version, const std::filesystem::path& bundle) const {
     std::size_t count = 0;
     for (const Launch& launch : launches()) {
       count += launch.version == version && launch.bundle == bundle ? 1 : 0;
     }
     return count;
+  }
+
+  // No app, service or updater of the test tree runs any more.
+  bool treeIsQuiet() const {
+    return runningPrograms("Orlith").empty() && runningPrograms("OrlithUpdateInstaller").empty() &&
+           runningPrograms("OrlithUpdater").empty();
   }
 
   uid_t user_ = 0;
@@ -307,6 +337,127 @@ TEST_F(UpdateRoadTest, NewCopyThatDoesNotStartIsSwappedBackAndThePreviousRelaunc
   EXPECT_EQ(versionAt(app), "1.0.0");
   EXPECT_EQ(namesIn(applications_), std::vector<std::string>{"Orlith.app"});
 }
+
+enum class KillPoint { beforePrepared, waitingForExit, launching };
+
+struct KillCase {
+  const char* name;
+  KillPoint point;
+  const char* versionLeft;  // at the target once everything has ended
+  bool workRootLeft;        // only an updater that owned the update leaves its work root
+};
+
+void PrintTo(const KillCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class UpdaterKilledTest : public UpdateRoadTest, public ::testing::WithParamInterface<KillCase> {};
+
+TEST_P(UpdaterKilledTest, LeavesAWorkingAppAndTheNextUpdateRuns) {
+  const KillCase& c = GetParam();
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  // The n-th launch of a version runs its n-th mode, over both rounds.
+  const Json modes{
+      {"1.0.0", {"update-linger", "update"}}, {"1.1.0", {"stay", "update"}}, {"1.2.0", {"stay"}}};
+  const pid_t child = start(app, modes);
+
+  std::function<bool()> reached;
+  switch (c.point) {
+    case KillPoint::beforePrepared:
+      reached = [] { return true; };
+      break;
+    case KillPoint::waitingForExit:
+      // The install was answered, and the app still runs for a while.
+      reached = [&] { return results().size() == 2; };
+      break;
+    case KillPoint::launching:
+      // The new copy is in place and started; the updater waits for it to settle.
+      reached = [&] { return launchesOf("1.1.0", app) == 1; };
+      break;
+  }
+  std::vector<pid_t> updater;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (reached() && !(updater = runningPrograms("OrlithUpdater")).empty()) {
+      break;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_EQ(updater.size(), 1u) << test::readFile(home_ / "results.log");
+  ASSERT_TRUE(reached());
+  ::kill(updater[0], SIGKILL);
+
+  ::waitpid(child, nullptr, 0);
+  // A new copy the killed updater had started need not run out its time.
+  for (const Launch& launch : launches()) {
+    ::kill(launch.pid, SIGKILL);
+  }
+  ASSERT_TRUE(waitFor([&] { return treeIsQuiet(); }, 30s));
+  EXPECT_EQ(versionAt(app), c.versionLeft);
+  EXPECT_NO_THROW(
+      InstallationSecurity::validateCode(app, update_wire::kApplicationIdentifier, team_.team()));
+  EXPECT_EQ(!workFoldersEmpty(), c.workRootLeft) << namesIn(tree_ / "tmp").size();
+  if (c.point == KillPoint::beforePrepared) {
+    // Killed in its first second it counts as never launched, later as never prepared.
+    ASSERT_EQ(results().size(), 2u);
+    EXPECT_EQ(results()[1]["ok"], false) << results()[1].dump();
+  }
+
+  // The next update runs over whatever the killed one left.
+  const std::string next = c.versionLeft == std::string("1.0.0") ? "1.1.0" : "1.2.0";
+  if (next == "1.2.0") {
+    makeRelease(next);
+  }
+  start(app, modes);
+  ASSERT_TRUE(waitFor([&] { return launchesOf(next, app) == 1; }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), next);
+  for (const std::string& name : namesIn(applications_)) {
+    EXPECT_TRUE(name == "Orlith.app" || name.starts_with(".Orlith-")) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, UpdaterKilledTest,
+    ::testing::Values(KillCase{"BeforePrepared", KillPoint::beforePrepared, "1.0.0", false},
+                      KillCase{"WaitingForExit", KillPoint::waitingForExit, "1.0.0", false},
+                      KillCase{"Launching", KillPoint::launching, "1.1.0", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OtherTeamCase {
+  const char* name;
+  const char* teamId;  // the same identifier with another key is another team too
+};
+
+void PrintTo(const OtherTeamCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class CallerOfAnotherTeamTest : public UpdateRoadTest,
+                                public ::testing::WithParamInterface<OtherTeamCase> {};
+
+TEST_P(CallerOfAnotherTeamTest, IsClosedWithoutAReplyAndNothingIsStaged) {
+  const auto app = applications_ / "Orlith.app";
+  const test::TestTeam other(GetParam().teamId);
+  makeApp(app, "1.0.0", &other);
+  control_["serviceTeam"] = {{"id", team_.id()}, {"key", team_.key().publicKeyText()}};
+  const pid_t child = start(app, {{"1.0.0", {"first"}}});
+
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 30s));
+  EXPECT_EQ(results()[0]["token"], nullptr) << results()[0].dump();
+  EXPECT_EQ(results()[0]["error"], nullptr) << results()[0].dump();
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(waitFor([&] { return treeIsQuiet(); }, 10s));
+  EXPECT_TRUE(workFoldersEmpty());
+  EXPECT_EQ(namesIn(applications_), std::vector<std::string>{"Orlith.app"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Teams, CallerOfAnotherTeamTest,
+                         ::testing::Values(OtherTeamCase{"OtherIdentifier", "ZYXWV54321"},
+                                           OtherTeamCase{"SameIdentifierOtherKey", "ABCDE12345"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRoadTest, CallerThatIsNotASealedAppIsClosedWithoutAReply) {
   const auto app = applications_ / "Orlith.app";

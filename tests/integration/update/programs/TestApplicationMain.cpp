@@ -82,7 +82,11 @@ int main() {
 
   const std::filesystem::path results = home / "results.log";
   try {
-    const UpdateTeam team = InstallationSecurity::ownTeam();
+    // A caller of another team is told the service's team, so it gets as far as asking.
+    const UpdateTeam team = control.contains("serviceTeam")
+                                ? UpdateTeam{control["serviceTeam"]["id"].get<std::string>(),
+                                             control["serviceTeam"]["key"].get<std::string>()}
+                                : InstallationSecurity::ownTeam();
     SystemAppLauncher launcher;
     auto channel = UpdateInstallerChannel::spawn(UpdateInstallerChannel::serviceBundleOf(*bundle),
                                                  team, launcher);
@@ -103,6 +107,10 @@ int main() {
                                                         : channel->install(*prepared.token, 300s);
     append(results,
            replyLine(mode == "cancel" ? "cancel" : "install", std::nullopt, done.error, done.ok));
+    if (mode == "update-linger") {
+      // Quits late, so the updater can be caught while it waits for the exit.
+      std::this_thread::sleep_for(2s);
+    }
   } catch (const std::exception& error) {
     append(results, replyLine("error", std::nullopt, std::string(error.what()), false));
   }
