@@ -229,21 +229,10 @@ std::string InstallerService::preparePackage(const std::string& package,
   const ResolvedDestination destination = InstallationSecurity::resolveDestination(
       source_, candidate, *manifest.version, architecture, team_, locations);
 
-  UpdateInstallPlan plan;
-  plan.candidate = candidate;
-  plan.target = destination.target;
-  plan.source = source_;
+  UpdateInstallPlan plan =
+      planFor(candidate, destination, *sourceVersion, *manifest.version, architecture);
   plan.package = packageFile;
   plan.manifest = manifestBytes;
-  plan.sourceVersion = *sourceVersion;
-  plan.candidateVersion = *manifest.version;
-  plan.version = destination.version;
-  plan.architecture = architecture;
-  plan.parentPID = caller_->pid();
-  plan.sourceIdentity = InstallationSecurity::directoryIdentity(source_);
-  plan.targetIdentity = destination.targetIdentity;
-  plan.parentIdentity = destination.parentIdentity;
-  plan.operation = destination.operation;
   return registerPlan(*root, plan);
 }
 
@@ -278,13 +267,23 @@ std::string InstallerService::prepareRunningCopy(std::optional<std::filesystem::
   const ResolvedDestination destination = InstallationSecurity::resolveDestination(
       source_, candidate, *version, architecture, team_, locations);
 
+  UpdateInstallPlan plan = planFor(candidate, destination, *sourceVersion, *version, architecture);
+  plan.localSourceFingerprint = fingerprint;
+  return registerPlan(*root, plan);
+}
+
+// What every plan of this caller holds; each road adds its own package or fingerprint.
+UpdateInstallPlan InstallerService::planFor(const std::filesystem::path& candidate,
+                                            const ResolvedDestination& destination,
+                                            const std::string& sourceVersion,
+                                            const std::string& candidateVersion,
+                                            const std::string& architecture) const {
   UpdateInstallPlan plan;
   plan.candidate = candidate;
   plan.target = destination.target;
   plan.source = source_;
-  plan.localSourceFingerprint = fingerprint;
-  plan.sourceVersion = *sourceVersion;
-  plan.candidateVersion = *version;
+  plan.sourceVersion = sourceVersion;
+  plan.candidateVersion = candidateVersion;
   plan.version = destination.version;
   plan.architecture = architecture;
   plan.parentPID = caller_->pid();
@@ -292,7 +291,7 @@ std::string InstallerService::prepareRunningCopy(std::optional<std::filesystem::
   plan.targetIdentity = destination.targetIdentity;
   plan.parentIdentity = destination.parentIdentity;
   plan.operation = destination.operation;
-  return registerPlan(*root, plan);
+  return plan;
 }
 
 std::string InstallerService::registerPlan(const std::filesystem::path& root,

@@ -17,6 +17,7 @@
 #include "base/Uuid.h"
 #include "update/installer/InstallerQueue.h"
 #include "update/trust/AppLauncher.h"
+#include "update/trust/InstallationSecurity.h"
 #include "update/trust/PinnedProcess.h"
 #include "update/trust/UpdateArchiveReader.h"
 #include "update/trust/UpdateInstallPlan.h"
@@ -68,6 +69,10 @@ class InstallerService final : public UpdateInstallerHandler {
   std::string preparePackage(const std::string& package, const std::string& manifest,
                              std::optional<std::filesystem::path>& root);
   std::string prepareRunningCopy(std::optional<std::filesystem::path>& root);
+  UpdateInstallPlan planFor(const std::filesystem::path& candidate,
+                            const ResolvedDestination& destination,
+                            const std::string& sourceVersion, const std::string& candidateVersion,
+                            const std::string& architecture) const;
   std::string registerPlan(const std::filesystem::path& root, const UpdateInstallPlan& plan);
   void startInstall(const std::string& token, UpdateReplyGuard<UpdateCompletionReply> reply);
   void watchInstall(std::string token, std::filesystem::path plan, std::filesystem::path updater,
