@@ -123,17 +123,17 @@ UpdatePrepareReply UpdateInstallerChannel::prepareCurrentApplication(Timeout tim
 }
 
 UpdateCompletionReply UpdateInstallerChannel::install(std::string token, Timeout timeout) {
-  UpdateInstallerRequest request;
-  request.method = UpdateInstallerMethod::install;
-  request.token = std::move(token);
-  const auto reply = call(std::move(request), timeout);
-  const auto* body = reply ? std::get_if<UpdateCompletionReply>(&reply->body) : nullptr;
-  return body ? *body : UpdateCompletionReply::unanswered();
+  return callWithToken(UpdateInstallerMethod::install, std::move(token), timeout);
 }
 
 UpdateCompletionReply UpdateInstallerChannel::cancel(std::string token, Timeout timeout) {
+  return callWithToken(UpdateInstallerMethod::cancel, std::move(token), timeout);
+}
+
+UpdateCompletionReply UpdateInstallerChannel::callWithToken(UpdateInstallerMethod method,
+                                                            std::string token, Timeout timeout) {
   UpdateInstallerRequest request;
-  request.method = UpdateInstallerMethod::cancel;
+  request.method = method;
   request.token = std::move(token);
   const auto reply = call(std::move(request), timeout);
   const auto* body = reply ? std::get_if<UpdateCompletionReply>(&reply->body) : nullptr;

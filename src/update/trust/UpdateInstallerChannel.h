@@ -52,6 +52,9 @@ class UpdateInstallerChannel {
 
  private:
   std::optional<UpdateInstallerReply> call(UpdateInstallerRequest request, Timeout timeout);
+  // Install and cancel differ only in their method.
+  UpdateCompletionReply callWithToken(UpdateInstallerMethod method, std::string token,
+                                      Timeout timeout);
   void readReplies();
 
   UpdateFrameStream stream_;
