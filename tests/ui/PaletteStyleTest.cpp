@@ -54,7 +54,7 @@ TEST(PaletteStyle, EveryNameResolvesInBothAppearancesAndFollowsTheChoice) {
   FakePreferences preferences;
   StubAppearanceEnvironment environment;
   AppearanceSettings settings(preferences, environment);
-  palette->follow(settings, preferences);
+  palette->follow(settings);
   EXPECT_FALSE(palette->isDark());
   EXPECT_EQ(lookup(label, "orlith_canvas"), bytes(OrlithPalette::canvas.light));
   settings.setPreference(OrlithAppearancePreference::dark);
