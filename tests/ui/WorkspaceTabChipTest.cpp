@@ -148,6 +148,45 @@ TEST_F(WorkspaceTabChipTest, HoverShowsOnlyInTheActiveWindow) {
   EXPECT_EQ(chip_->presentation().fill, veil);
 }
 
+TEST(WorkspaceTabStripPicture, SavesChipsAndTheNewTabButtonInLightAndDark) {
+  auto backdrops = Gtk::CssProvider::create();
+  backdrops->load_from_data(
+      ".strip-light { background-color: rgb(242,242,242); }"
+      ".strip-dark { background-color: rgb(30,30,30); }");
+  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), backdrops,
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  for (bool dark : {false, true}) {
+    Gtk::Window window;
+    Gtk::Box strip(Gtk::Orientation::HORIZONTAL, 4);
+    strip.add_css_class(dark ? "strip-dark" : "strip-light");
+    strip.set_margin_top(0);
+    WorkspaceTabChipView selected, plain, untitled;
+    selected.update(
+        "Quarterly roadmap", true, true, dark, 160, [] {}, [] {});
+    plain.update(
+        "A very long page title that does not fit", false, true, dark, 150, [] {}, [] {});
+    untitled.update(
+        "", false, false, dark, 120, [] {}, [] {});
+    WorkspaceNewTabButton add, full;
+    add.update(dark, false);
+    full.update(dark, true);
+    for (Gtk::Widget* child :
+         std::initializer_list<Gtk::Widget*>{&selected, &plain, &untitled, &add, &full}) {
+      child->set_valign(Gtk::Align::CENTER);
+      strip.append(*child);
+    }
+    strip.set_size_request(-1, 34);
+    window.set_child(strip);
+    testing::presentAndWait(window.gobj());
+    const auto path = testing::renderWidget(GTK_WIDGET(strip.gobj()))
+                          .save(dark ? "tab-strip-dark" : "tab-strip-light");
+    EXPECT_GT(std::filesystem::file_size(path), 500u);
+    EXPECT_FALSE(untitled.closeButton().get_visible());
+    window.destroy();
+  }
+  Gtk::StyleContext::remove_provider_for_display(Gdk::Display::get_default(), backdrops);
+}
+
 TEST(WorkspaceNewTabButtonTest, DisabledButtonNamesTheTabLimit) {
   WorkspaceNewTabButton button;
   EXPECT_EQ(button.get_tooltip_text(), "New tab");
