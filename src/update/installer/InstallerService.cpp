@@ -48,21 +48,6 @@ std::string lower(std::string text) {
   return text;
 }
 
-// The extension of a download URL's path, as written.
-std::optional<std::string> pathExtension(const std::string& url) {
-  const auto parsed = Url::parse(url);
-  if (!parsed) {
-    return std::nullopt;
-  }
-  const std::string path = parsed->path();
-  const std::string last = path.substr(path.find_last_of('/') + 1);
-  const std::size_t dot = last.find_last_of('.');
-  if (dot == std::string::npos || dot == 0) {
-    return std::nullopt;
-  }
-  return last.substr(dot + 1);
-}
-
 void removeQuietly(const std::filesystem::path& root) {
   try {
     UpdateTreeFiles::remove(root.string());
@@ -204,7 +189,9 @@ std::string InstallerService::preparePackage(const std::string& package,
   const std::string architecture = InstallationSecurity::callerArchitecture(caller_->pid());
   const DesktopUpdateManifest manifest =
       InstallationSecurity::verifiedManifest(manifestBytes, architecture, locations);
-  const auto extension = manifest.downloadUrl ? pathExtension(*manifest.downloadUrl) : std::nullopt;
+  const auto extension = manifest.downloadUrl
+                             ? UpdateManifestPolicy::pathExtension(*manifest.downloadUrl)
+                             : std::nullopt;
   const auto running = shortVersion(source_);
   if (!manifest.version || !extension || (*extension != "dmg" && *extension != "zip") || !running ||
       UpdateManifestPolicy::compareVersions(*manifest.version, *running) != 1) {

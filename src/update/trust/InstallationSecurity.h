@@ -50,6 +50,10 @@ class InstallationSecurity final {
  public:
   InstallationSecurity() = delete;
 
+  // Why a disk-image package is refused; the app says the same before it downloads one.
+  static constexpr std::string_view kDiskImageRefusal =
+      "Disk image updates can't be installed on Linux.";
+
   // --- Code trust and callers -------------------------------------------------------------
 
   // The team of the running program's own verified seal (locations.ownBundle).

@@ -50,6 +50,12 @@ std::optional<pid_t> UpdateInstallerChannel::servicePid() const {
   return service_ ? std::optional<pid_t>(service_->pid()) : std::nullopt;
 }
 
+void UpdateInstallerChannel::reapServiceIfEnded() const {
+  if (service_) {
+    SystemAppLauncher::reapIfEnded(*service_);
+  }
+}
+
 bool UpdateInstallerChannel::isClosed() const {
   const std::lock_guard lock(mutex_);
   return closed_;

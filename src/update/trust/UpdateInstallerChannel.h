@@ -49,6 +49,8 @@ class UpdateInstallerChannel {
 
   std::optional<pid_t> servicePid() const;
   bool isClosed() const;
+  // Collects the spawned service's exit status once it has ended, so no zombie stays.
+  void reapServiceIfEnded() const;
 
  private:
   std::optional<UpdateInstallerReply> call(UpdateInstallerRequest request, Timeout timeout);
