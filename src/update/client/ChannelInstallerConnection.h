@@ -1,0 +1,53 @@
+// The installer connection over the real channel: the service spawned from the app's bundle.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "update/client/UpdateInstallerConnection.h"
+#include "update/trust/UpdateInstallerChannel.h"
+#include "update/trust/UpdateTeam.h"
+
+namespace orlith {
+
+class ChannelInstallerConnection final : public UpdateInstallerConnection {
+ public:
+  explicit ChannelInstallerConnection(std::unique_ptr<UpdateInstallerChannel> channel)
+      : channel_(std::move(channel)) {}
+
+  UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout) override {
+    return channel_->prepare(std::move(package), std::move(manifest), timeout);
+  }
+  UpdatePrepareReply prepareCurrentApplication(Timeout timeout) override {
+    return channel_->prepareCurrentApplication(timeout);
+  }
+  UpdateCompletionReply install(std::string token, Timeout timeout) override {
+    return channel_->install(std::move(token), timeout);
+  }
+  UpdateCompletionReply cancel(std::string token, Timeout timeout) override {
+    return channel_->cancel(std::move(token), timeout);
+  }
+  bool isClosed() const override { return channel_->isClosed(); }
+  void reapIfEnded() override { channel_->reapServiceIfEnded(); }
+
+ private:
+  std::unique_ptr<UpdateInstallerChannel> channel_;
+};
+
+class ChannelInstallerConnector final : public UpdateInstallerConnector {
+ public:
+  ChannelInstallerConnector(std::filesystem::path serviceBundle, UpdateTeam team)
+      : serviceBundle_(std::move(serviceBundle)), team_(std::move(team)) {}
+
+  std::shared_ptr<UpdateInstallerConnection> spawn() override {
+    SystemAppLauncher launcher;
+    return std::make_shared<ChannelInstallerConnection>(
+        UpdateInstallerChannel::spawn(serviceBundle_, team_, launcher));
+  }
+
+ private:
+  std::filesystem::path serviceBundle_;
+  UpdateTeam team_;
+};
+
+}  // namespace orlith
