@@ -99,9 +99,11 @@ UpdateCheckerContext UpdateCheckerContext::ofApplication() {
           UpdateTrustedHosts::ofBuild(), std::string(update_wire::kOwnArchitecture)};
 }
 
-UpdateChecker::UpdateChecker(HttpTransport& transport, UpdateCheckerContext context)
+UpdateChecker::UpdateChecker(HttpTransport& transport, UpdateCheckerContext context,
+                             std::chrono::milliseconds timeout)
     : context_(std::move(context)),
-      session_(transport.makeSession(OrlithAuthClient::publicServiceSessionSettings(kTimeout))) {}
+      timeout_(timeout),
+      session_(transport.makeSession(OrlithAuthClient::publicServiceSessionSettings(timeout))) {}
 
 Task<UpdateCheckResult> UpdateChecker::check() {
   const auto endpoint = endpointOf(context_);
@@ -111,7 +113,7 @@ Task<UpdateCheckResult> UpdateChecker::check() {
   request.url = endpoint->absoluteString();
   request.headers.set("Accept", "application/json");
   request.headers.set("User-Agent", std::string(wire::kUserAgentPrefix) + context_.appVersion);
-  request.timeout = kTimeout;
+  request.timeout = timeout_;
   request.maxBodyBytes = kMaximumReplySize;
   HttpResponse response;
   try {

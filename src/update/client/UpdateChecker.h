@@ -50,12 +50,14 @@ class UpdateChecker {
   static constexpr std::uint64_t kMaximumReplySize = 262'144;
 
   // Makes the one session the checks share.
-  UpdateChecker(HttpTransport& transport, UpdateCheckerContext context);
+  UpdateChecker(HttpTransport& transport, UpdateCheckerContext context,
+                std::chrono::milliseconds timeout = kTimeout);
 
   Task<UpdateCheckResult> check();
 
  private:
   UpdateCheckerContext context_;
+  std::chrono::milliseconds timeout_;
   std::unique_ptr<HttpSession> session_;
 };
 

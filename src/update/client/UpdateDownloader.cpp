@@ -96,13 +96,15 @@ struct Receipt {
 
 UpdateDownloader::UpdateDownloader(HttpTransport& transport, std::filesystem::path packagesFolder,
                                    UuidSource& uuids, UpdateTrustedHosts hosts,
-                                   std::string appVersion, std::uint64_t sizeLimit)
+                                   std::string appVersion, std::uint64_t sizeLimit,
+                                   std::chrono::milliseconds idleTimeout)
     : transport_(transport),
       packagesFolder_(std::move(packagesFolder)),
       uuids_(uuids),
       hosts_(std::move(hosts)),
       appVersion_(std::move(appVersion)),
-      sizeLimit_(sizeLimit) {}
+      sizeLimit_(sizeLimit),
+      idleTimeout_(idleTimeout) {}
 
 std::filesystem::path UpdateDownloader::defaultPackagesFolder() {
   return std::filesystem::path(g_get_user_cache_dir()) / "OrlithUpdates";
@@ -138,7 +140,7 @@ Task<std::filesystem::path> UpdateDownloader::download(const VerifiedUpdateRelea
 
     HttpSessionSettings settings;
     settings.cookies = CookieHandling::none;
-    settings.requestTimeout = kIdleTimeout;
+    settings.requestTimeout = idleTimeout_;
     settings.resourceTimeout = kWholeTimeout;
     // Destroying the session at the end of this scope cancels whatever it still runs.
     const std::unique_ptr<HttpSession> session = transport_.makeSession(settings);

@@ -31,7 +31,8 @@ class UpdateDownloader {
   // `packagesFolder` is <caches>/OrlithUpdates; each download gets a folder of its own in it.
   UpdateDownloader(HttpTransport& transport, std::filesystem::path packagesFolder,
                    UuidSource& uuids, UpdateTrustedHosts hosts, std::string appVersion,
-                   std::uint64_t sizeLimit = update_wire::kMaximumPackageSize);
+                   std::uint64_t sizeLimit = update_wire::kMaximumPackageSize,
+                   std::chrono::milliseconds idleTimeout = kIdleTimeout);
 
   // The finished file, <packagesFolder>/<UUID>/Orlith-<version>.zip. Throws UpdateFailure for
   // a refused reply, size or digest, TransportError for the network, std::system_error for
@@ -52,6 +53,7 @@ class UpdateDownloader {
   UpdateTrustedHosts hosts_;
   std::string appVersion_;
   std::uint64_t sizeLimit_;
+  std::chrono::milliseconds idleTimeout_;
 };
 
 }  // namespace orlith
