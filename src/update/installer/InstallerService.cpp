@@ -111,16 +111,24 @@ bool InstallerService::postFromWatcher(InstallerQueue::Job job) {
 
 void InstallerService::prepare(std::string package, std::string manifest,
                                UpdateReplyGuard<UpdatePrepareReply> reply) {
-  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply] {
+  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply]() mutable {
     std::optional<std::filesystem::path> root;
-    try {
-      reply(UpdatePrepareReply::success(preparePackage(package, manifest, root)));
-    } catch (...) {
-      if (root) {
-        removeQuietly(*root);
+    UpdatePrepareReply answer;
+    {
+      // The package is released before the reply, which lets the connection read the next one.
+      const std::string body = std::move(package);
+      package.clear();
+      package.shrink_to_fit();
+      try {
+        answer = UpdatePrepareReply::success(preparePackage(body, manifest, root));
+      } catch (...) {
+        if (root) {
+          removeQuietly(*root);
+        }
+        answer = UpdatePrepareReply::failure(std::current_exception());
       }
-      reply(UpdatePrepareReply::failure(std::current_exception()));
     }
+    reply(answer);
   };
   queue_->post(std::move(job));
 }
