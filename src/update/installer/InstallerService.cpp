@@ -195,7 +195,7 @@ std::filesystem::path InstallerService::makeRoot() {
     throw UpdateFailure(kAlreadyPrepared);
   }
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   const std::filesystem::path root = UpdateWorkRoot::create(context_.locations, *context_.uuids);
   // A root that fails this check right after its creation is not ours to remove.
   InstallationSecurity::validatePrivateRoot(root, context_.locations);
@@ -329,7 +329,7 @@ void InstallerService::startInstall(const std::string& token,
   const UpdateInstallPlan plan = UpdateWorkRoot::readPlan(planFile, *context_.locations.users);
   InstallationSecurity::validatePlanDestination(plan, team_, context_.locations);
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   if (InstallationSecurity::directoryIdentity(source_) != plan.sourceIdentity) {
     throw UpdateFailure(kSourceChanged);
   }
