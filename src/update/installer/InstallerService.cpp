@@ -96,16 +96,24 @@ bool InstallerService::postFromWatcher(InstallerQueue::Job job) {
 
 void InstallerService::prepare(std::string package, std::string manifest,
                                UpdateReplyGuard<UpdatePrepareReply> reply) {
-  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply] {
+  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply]() mutable {
     std::optional<std::filesystem::path> root;
-    try {
-      reply(UpdatePrepareReply::success(preparePackage(package, manifest, root)));
-    } catch (...) {
-      if (root) {
-        removeQuietly(*root);
+    UpdatePrepareReply answer;
+    {
+      // The package is released before the reply, which lets the connection read the next one.
+      const std::string body = std::move(package);
+      package.clear();
+      package.shrink_to_fit();
+      try {
+        answer = UpdatePrepareReply::success(preparePackage(body, manifest, root));
+      } catch (...) {
+        if (root) {
+          removeQuietly(*root);
+        }
+        answer = UpdatePrepareReply::failure(std::current_exception());
       }
-      reply(UpdatePrepareReply::failure(std::current_exception()));
     }
+    reply(answer);
   };
   queue_->post(std::move(job));
 }
@@ -172,7 +180,7 @@ std::filesystem::path InstallerService::makeRoot() {
     throw UpdateFailure(kAlreadyPrepared);
   }
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   const std::filesystem::path root = UpdateWorkRoot::create(context_.locations, *context_.uuids);
   // A root that fails this check right after its creation is not ours to remove.
   InstallationSecurity::validatePrivateRoot(root, context_.locations);
@@ -308,7 +316,7 @@ void InstallerService::startInstall(const std::string& token,
   const UpdateInstallPlan plan = UpdateWorkRoot::readPlan(planFile, *context_.locations.users);
   InstallationSecurity::validatePlanDestination(plan, team_, context_.locations);
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   if (InstallationSecurity::directoryIdentity(source_) != plan.sourceIdentity) {
     throw UpdateFailure(kSourceChanged);
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
@@ -38,7 +39,10 @@ class UpdateFrameStream {
   // Nothing at a clean end of the stream between frames. Throws UpdateProtocolError for a bad
   // length, a malformed header or an end inside a frame, std::system_error for a read error.
   std::optional<std::string> readHeader();
-  std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> readRequest();
+  // beforeBodies runs once a prepare's header is read and before its bodies are, so a reader
+  // can hold off a second body until the first has been handled.
+  std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> readRequest(
+      const std::function<void()>& beforeBodies = {});
   std::optional<UpdateInstallerReply> readReply();
 
  private:

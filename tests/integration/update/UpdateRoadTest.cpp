@@ -31,7 +31,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uid_t kTestUser = 4242;
+// Unprivileged and this run's own: nothing else runs as it, so the check for another running copy
+// and the final sweep of its processes see this test's processes only.
+const uid_t kTestUser = static_cast<uid_t>(2'000'000 + ::getpid());
 
 struct Launch {
   std::string version;
