@@ -15,17 +15,18 @@ class ChannelInstallerConnection final : public UpdateInstallerConnection {
   explicit ChannelInstallerConnection(std::unique_ptr<UpdateInstallerChannel> channel)
       : channel_(std::move(channel)) {}
 
-  UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout) override {
-    return channel_->prepare(std::move(package), std::move(manifest), timeout);
+  UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout,
+                             CallEnd& end) override {
+    return channel_->prepare(std::move(package), std::move(manifest), timeout, &end);
   }
-  UpdatePrepareReply prepareCurrentApplication(Timeout timeout) override {
-    return channel_->prepareCurrentApplication(timeout);
+  UpdatePrepareReply prepareCurrentApplication(Timeout timeout, CallEnd& end) override {
+    return channel_->prepareCurrentApplication(timeout, &end);
   }
-  UpdateCompletionReply install(std::string token, Timeout timeout) override {
-    return channel_->install(std::move(token), timeout);
+  UpdateCompletionReply install(std::string token, Timeout timeout, CallEnd& end) override {
+    return channel_->install(std::move(token), timeout, &end);
   }
-  UpdateCompletionReply cancel(std::string token, Timeout timeout) override {
-    return channel_->cancel(std::move(token), timeout);
+  UpdateCompletionReply cancel(std::string token, Timeout timeout, CallEnd& end) override {
+    return channel_->cancel(std::move(token), timeout, &end);
   }
   bool isClosed() const override { return channel_->isClosed(); }
   void reapIfEnded() override { channel_->reapServiceIfEnded(); }

@@ -99,8 +99,11 @@ bool UpdateInstallerClient::noticeLoss() {
   return lostAt_.has_value();
 }
 
-UpdateFailure UpdateInstallerClient::unansweredFailure() {
-  return UpdateFailure(noticeLoss() ? kInterrupted : kTimedOut);
+UpdateFailure UpdateInstallerClient::unansweredFailure(UpdateInstallerConnection::CallEnd end) {
+  const bool lost = noticeLoss();
+  if (end == UpdateInstallerConnection::CallEnd::sendTimedOut)
+    return UpdateFailure(kTimedOut);
+  return UpdateFailure(lost ? kInterrupted : kTimedOut);
 }
 
 Task<std::shared_ptr<UpdateInstallerConnection>> UpdateInstallerClient::connection() {
@@ -142,14 +145,17 @@ Task<std::string> UpdateInstallerClient::prepareCurrentApplication() {
 Task<std::string> UpdateInstallerClient::prepareWith(std::optional<std::string> package,
                                                      std::string manifest, const char* fallback) {
   std::shared_ptr<UpdateInstallerConnection> channel = co_await connection();
-  auto call = [channel, package = std::move(package), manifest = std::move(manifest)]() mutable {
-    return package ? channel->prepare(std::move(*package), std::move(manifest), kPrepareTimeout)
-                   : channel->prepareCurrentApplication(kPrepareTimeout);
+  auto end = std::make_shared<UpdateInstallerConnection::CallEnd>();
+  auto call = [channel, end, package = std::move(package),
+               manifest = std::move(manifest)]() mutable {
+    return package
+               ? channel->prepare(std::move(*package), std::move(manifest), kPrepareTimeout, *end)
+               : channel->prepareCurrentApplication(kPrepareTimeout, *end);
   };
   const UpdatePrepareReply reply = co_await runOnWorker(std::move(call));
   // An unanswered call looks like a reply without token or text: it is told apart first.
-  if (reply == UpdatePrepareReply::unanswered())
-    throw unansweredFailure();
+  if (*end != UpdateInstallerConnection::CallEnd::answered)
+    throw unansweredFailure(*end);
   if (reply.token)
     co_return *reply.token;
   throw UpdateFailure(reply.error.value_or(fallback), reply.requiresManualInstallation
@@ -162,12 +168,13 @@ Task<void> UpdateInstallerClient::install(std::string token) {
     throw UpdateFailure(kDisconnected);
   std::shared_ptr<UpdateInstallerConnection> channel = co_await connection();
   installSent_ = true;
-  auto call = [channel, token = std::move(token)]() mutable {
-    return channel->install(std::move(token), kInstallTimeout);
+  auto end = std::make_shared<UpdateInstallerConnection::CallEnd>();
+  auto call = [channel, end, token = std::move(token)]() mutable {
+    return channel->install(std::move(token), kInstallTimeout, *end);
   };
   const UpdateCompletionReply reply = co_await runOnWorker(std::move(call));
-  if (reply == UpdateCompletionReply::unanswered())
-    throw unansweredFailure();
+  if (*end != UpdateInstallerConnection::CallEnd::answered)
+    throw unansweredFailure(*end);
   if (!reply.ok)
     throw UpdateFailure(reply.error.value_or(kRestartFailed));
 }
@@ -181,11 +188,12 @@ Task<bool> UpdateInstallerClient::cancel(std::string token) {
   }
   try {
     std::shared_ptr<UpdateInstallerConnection> channel = co_await connection();
-    auto call = [channel, token = std::move(token)]() mutable {
-      return channel->cancel(std::move(token), kCancelTimeout);
+    auto end = std::make_shared<UpdateInstallerConnection::CallEnd>();
+    auto call = [channel, end, token = std::move(token)]() mutable {
+      return channel->cancel(std::move(token), kCancelTimeout, *end);
     };
     const UpdateCompletionReply reply = co_await runOnWorker(std::move(call));
-    if (reply == UpdateCompletionReply::unanswered())
+    if (*end != UpdateInstallerConnection::CallEnd::answered)
       noticeLoss();
     co_return reply.ok;
   } catch (...) {

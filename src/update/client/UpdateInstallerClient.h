@@ -64,8 +64,9 @@ class UpdateInstallerClient final : public UpdateInstalling,
   Task<std::shared_ptr<UpdateInstallerConnection>> connection();
   // Reads the channel's state; a newly noticed loss is stamped and the service reaped.
   bool noticeLoss();
-  // The failure for a call that got no answer.
-  UpdateFailure unansweredFailure();
+  // The failure for a call that got no answer: a send the service did not take in time, or no
+  // reply in time, is a time-out; a connection that ended is an interruption.
+  UpdateFailure unansweredFailure(UpdateInstallerConnection::CallEnd end);
   Task<std::string> prepareWith(std::optional<std::string> package, std::string manifest,
                                 const char* fallback);
 

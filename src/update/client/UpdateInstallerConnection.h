@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "update/trust/UpdateInstallerChannel.h"
 #include "update/trust/UpdateInstallerProtocol.h"
 
 namespace orlith {
@@ -13,14 +14,16 @@ namespace orlith {
 class UpdateInstallerConnection {
  public:
   using Timeout = std::chrono::milliseconds;
+  using CallEnd = UpdateInstallerChannel::CallEnd;
 
   virtual ~UpdateInstallerConnection() = default;
-  // A call never answered, or left open by the connection's end, replies `unanswered()`.
-  virtual UpdatePrepareReply prepare(std::string package, std::string manifest,
-                                     Timeout timeout) = 0;
-  virtual UpdatePrepareReply prepareCurrentApplication(Timeout timeout) = 0;
-  virtual UpdateCompletionReply install(std::string token, Timeout timeout) = 0;
-  virtual UpdateCompletionReply cancel(std::string token, Timeout timeout) = 0;
+  // Each call says through `end` whether the service answered; an unanswered one replies
+  // `unanswered()`.
+  virtual UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout,
+                                     CallEnd& end) = 0;
+  virtual UpdatePrepareReply prepareCurrentApplication(Timeout timeout, CallEnd& end) = 0;
+  virtual UpdateCompletionReply install(std::string token, Timeout timeout, CallEnd& end) = 0;
+  virtual UpdateCompletionReply cancel(std::string token, Timeout timeout, CallEnd& end) = 0;
   // True once the stream has ended: only the service holds its other end.
   virtual bool isClosed() const = 0;
   // Collects the ended service's exit status.

@@ -1,11 +1,13 @@
 // Frame reading and writing on a socket.
 #include "update/trust/UpdateFrameStream.h"
 
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <system_error>
@@ -17,11 +19,31 @@ namespace {
   throw std::system_error(error, std::generic_category());
 }
 
-void sendAll(int fd, std::string_view bytes) {
+// Without a deadline the send blocks as the socket does; with one, each wait for room is bounded
+// by the time left.
+void sendAll(int fd, std::string_view bytes, const UpdateFrameStream::Deadline& deadline) {
   while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    int flags = MSG_NOSIGNAL;
+    if (deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        throw UpdateSendTimeout();
+      }
+      pollfd room{fd, POLLOUT, 0};
+      const int ready =
+          ::poll(&room, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT32_MAX)));
+      if (ready < 0 && errno != EINTR) {
+        throwErrno(errno);
+      }
+      if (ready <= 0) {
+        continue;
+      }
+      flags |= MSG_DONTWAIT;
+    }
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), flags);
     if (sent < 0) {
-      if (errno == EINTR) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
         continue;
       }
       throwErrno(errno);
@@ -45,7 +67,8 @@ void adviseLargePages(char* data, std::size_t size) {
 }  // namespace
 
 void UpdateFrameStream::writeFrame(std::string_view header,
-                                   std::initializer_list<std::string_view> bodies) {
+                                   std::initializer_list<std::string_view> bodies,
+                                   Deadline deadline) {
   if (header.empty() || header.size() > UpdateInstallerProtocol::kMaximumHeaderSize) {
     throw UpdateProtocolError("The installer frame header has an invalid size.");
   }
@@ -54,14 +77,14 @@ void UpdateFrameStream::writeFrame(std::string_view header,
                           static_cast<char>((length >> 16) & 0xFF),
                           static_cast<char>((length >> 24) & 0xFF)};
   const std::lock_guard lock(writeMutex_);
-  sendAll(socket_.get(), std::string_view(prefix, sizeof prefix));
-  sendAll(socket_.get(), header);
+  sendAll(socket_.get(), std::string_view(prefix, sizeof prefix), deadline);
+  sendAll(socket_.get(), header, deadline);
   for (const auto body : bodies) {
-    sendAll(socket_.get(), body);
+    sendAll(socket_.get(), body, deadline);
   }
 }
 
-void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request) {
+void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request, Deadline deadline) {
   if (request.method == UpdateInstallerMethod::prepare) {
     UpdateInstallerRequest announced{request.id,
                                      request.method,
@@ -71,9 +94,9 @@ void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request) {
                                      {},
                                      {}};
     writeFrame(UpdateInstallerProtocol::encodeRequestHeader(announced),
-               {request.package, request.manifest});
+               {request.package, request.manifest}, deadline);
   } else {
-    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(request));
+    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(request), {}, deadline);
   }
 }
 

@@ -26,6 +26,7 @@ struct Script {
   std::deque<UpdateCompletionReply> completions;
   std::atomic<bool> closed = false;
   std::atomic<bool> refuseSpawn = false;
+  std::atomic<bool> sendTimesOut = false;
   std::atomic<int> spawns = 0;
   std::atomic<int> reaps = 0;
   std::vector<std::string> calls;
@@ -37,41 +38,46 @@ class ScriptedConnection final : public UpdateInstallerConnection {
  public:
   explicit ScriptedConnection(std::shared_ptr<Script> script) : script_(std::move(script)) {}
 
-  UpdatePrepareReply prepare(std::string package, std::string, Timeout timeout) override {
+  UpdatePrepareReply prepare(std::string package, std::string, Timeout timeout,
+                             CallEnd& end) override {
     const std::lock_guard lock(script_->mutex);
     script_->packageSizes.push_back(package.size());
-    return nextPrepare("prepare", timeout);
+    return nextPrepare("prepare", timeout, end);
   }
-  UpdatePrepareReply prepareCurrentApplication(Timeout timeout) override {
+  UpdatePrepareReply prepareCurrentApplication(Timeout timeout, CallEnd& end) override {
     const std::lock_guard lock(script_->mutex);
-    return nextPrepare("prepareCurrentApplication", timeout);
+    return nextPrepare("prepareCurrentApplication", timeout, end);
   }
-  UpdateCompletionReply install(std::string token, Timeout timeout) override {
+  UpdateCompletionReply install(std::string token, Timeout timeout, CallEnd& end) override {
     const std::lock_guard lock(script_->mutex);
-    return nextCompletion("install " + token, timeout);
+    return nextCompletion("install " + token, timeout, end);
   }
-  UpdateCompletionReply cancel(std::string token, Timeout timeout) override {
+  UpdateCompletionReply cancel(std::string token, Timeout timeout, CallEnd& end) override {
     const std::lock_guard lock(script_->mutex);
-    return nextCompletion("cancel " + token, timeout);
+    return nextCompletion("cancel " + token, timeout, end);
   }
   bool isClosed() const override { return script_->closed; }
   void reapIfEnded() override { ++script_->reaps; }
 
  private:
-  UpdatePrepareReply nextPrepare(const std::string& call, Timeout timeout) {
+  UpdatePrepareReply nextPrepare(const std::string& call, Timeout timeout, CallEnd& end) {
     script_->calls.push_back(call);
     script_->timeouts.push_back(timeout);
+    end = script_->sendTimesOut ? CallEnd::sendTimedOut : CallEnd::unanswered;
     if (script_->prepares.empty())
       return UpdatePrepareReply::unanswered();
+    end = CallEnd::answered;
     auto reply = script_->prepares.front();
     script_->prepares.pop_front();
     return reply;
   }
-  UpdateCompletionReply nextCompletion(const std::string& call, Timeout timeout) {
+  UpdateCompletionReply nextCompletion(const std::string& call, Timeout timeout, CallEnd& end) {
     script_->calls.push_back(call);
     script_->timeouts.push_back(timeout);
+    end = script_->sendTimesOut ? CallEnd::sendTimedOut : CallEnd::unanswered;
     if (script_->completions.empty())
       return UpdateCompletionReply::unanswered();
+    end = CallEnd::answered;
     auto reply = script_->completions.front();
     script_->completions.pop_front();
     return reply;
@@ -157,6 +163,9 @@ TEST_F(UpdateInstallerClientTest, PrepareRepliesMapToTokensOrFailures) {
        "token t-2"},
       {"error", UpdatePrepareReply{std::nullopt, "Not newer.", false}, false, "Not newer.",
        "Not newer."},
+      {"nothing but a reply", UpdatePrepareReply{std::nullopt, std::nullopt, false}, false,
+       "The update package could not be verified.",
+       "Couldn\u2019t prepare installation. Please try again."},
       {"manual flag only", UpdatePrepareReply{std::nullopt, std::nullopt, true}, false,
        "The update package could not be verified. [manual]",
        "Couldn\u2019t prepare installation. Please try again. [manual]"},
@@ -193,6 +202,16 @@ TEST_F(UpdateInstallerClientTest, InstallAndCancelRepliesAndTheirTimeouts) {
   EXPECT_EQ(script_->timeouts,
             (std::vector<std::chrono::milliseconds>{300s, 300s, 15s, 15s, 300s, 15s}));
   EXPECT_EQ(script_->spawns, 1);
+}
+
+TEST_F(UpdateInstallerClientTest, ASendTheServiceDidNotTakeIsATimeOutThatEndsTheConnection) {
+  auto client = makeClient();
+  script_->sendTimesOut = true;
+  script_->closed = true;
+  EXPECT_EQ(outcome(client->prepare(packageOf(10), release())), UpdateInstallerClient::kTimedOut);
+  EXPECT_TRUE(client->lostConnection());
+  EXPECT_EQ(outcome(client->prepare(packageOf(10), release())),
+            UpdateInstallerClient::kUnavailable);
 }
 
 TEST_F(UpdateInstallerClientTest, ARefusedSpawnLosesTheClientForGood) {
