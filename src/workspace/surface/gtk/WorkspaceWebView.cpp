@@ -229,6 +229,18 @@ class WorkspaceWebView::Engine final : public WebEngineView,
   void stopLoading() override { webkit_web_view_stop_loading(view_.get()); }
   bool canGoBack() const override { return webkit_web_view_can_go_back(view_.get()); }
   bool canGoForward() const override { return webkit_web_view_can_go_forward(view_.get()); }
+  void goBack() override { webkit_web_view_go_back(view_.get()); }
+  void goForward() override { webkit_web_view_go_forward(view_.get()); }
+  double zoomLevel() const override { return webkit_web_view_get_zoom_level(view_.get()); }
+  void setZoomLevel(double level) override { webkit_web_view_set_zoom_level(view_.get(), level); }
+  // The web view itself, not its container: the container takes no focus of its own.
+  void focus() override { gtk_widget_grab_focus(GTK_WIDGET(view_.get())); }
+  bool isShownInActiveWindow() const override {
+    GtkWidget* widget = GTK_WIDGET(view_.get());
+    GtkRoot* root = gtk_widget_get_root(widget);
+    return gtk_widget_is_visible(widget) && root && GTK_IS_WINDOW(root) &&
+           gtk_window_is_active(GTK_WINDOW(root));
+  }
   std::optional<std::string> currentUri() const override {
     const char* uri = webkit_web_view_get_uri(view_.get());
     if (!uri)
@@ -773,11 +785,11 @@ WorkspaceSurfaceCoordinator& WorkspaceWebView::coordinator() const {
 }
 
 double WorkspaceWebView::zoomLevel() const {
-  return webkit_web_view_get_zoom_level(engine_->view());
+  return engine_->zoomLevel();
 }
 
 void WorkspaceWebView::setZoomLevel(double level) {
-  webkit_web_view_set_zoom_level(engine_->view(), level);
+  engine_->setZoomLevel(level);
 }
 
 void WorkspaceWebView::update(SurfaceSession surfaceSession) {
