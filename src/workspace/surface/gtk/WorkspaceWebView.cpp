@@ -13,7 +13,9 @@
 #include "base/BundleInfo.h"
 #include "session/OrlithWire.h"
 #include "workspace/surface/DownloadDestination.h"
+#include "workspace/surface/OrlithPalette.h"
 #include "workspace/surface/PageTitle.h"
+#include "workspace/surface/gtk/GdkColour.h"
 #include "workspace/surface/gtk/WebProcessExtensions.h"
 
 namespace orlith {
@@ -182,12 +184,6 @@ void addToRecentFiles(const std::filesystem::path& file, const char* uri) {
   data.app_name = appName.data();
   data.app_exec = appExec.data();
   gtk_recent_manager_add_full(gtk_recent_manager_get_default(), uri, &data);
-}
-
-GdkRGBA surfaceColour(bool dark) {
-  // The page's own background, so nothing flashes before it paints.
-  return dark ? GdkRGBA{18 / 255.0f, 18 / 255.0f, 18 / 255.0f, 1}
-              : GdkRGBA{252 / 255.0f, 251 / 255.0f, 248 / 255.0f, 1};
 }
 
 }  // namespace
@@ -425,7 +421,9 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   view_ = retainObject(WEBKIT_WEB_VIEW(g_object_new(
       WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager", content_.get(),
       "settings", settings.get(), "website-policies", policies.get(), nullptr)));
-  const GdkRGBA colour = surfaceColour(services.appearance.resolvedIsDark());
+  // The page's own background, so nothing flashes before it paints.
+  const GdkRGBA colour =
+      gdkColour(OrlithPalette::canvas.resolved(services.appearance.resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   container_ = retainObject(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0));
   gtk_widget_set_hexpand(GTK_WIDGET(view_.get()), TRUE);
@@ -503,7 +501,7 @@ void WorkspaceWebView::Engine::updateHostVisibility() {
 }
 
 void WorkspaceWebView::Engine::appearanceChanged() {
-  const GdkRGBA colour = surfaceColour(appearance_->resolvedIsDark());
+  const GdkRGBA colour = gdkColour(OrlithPalette::canvas.resolved(appearance_->resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   coordinator_->appearanceChanged();
 }
