@@ -4,6 +4,7 @@
 
 #include "base/MainQueue.h"
 #include "base/Text.h"
+#include "platform/icu/UnicodeText.h"
 #include "session/DeepLinks.h"
 #include "signin/TermsNotice.h"
 
@@ -57,8 +58,7 @@ AuthView::AuthView(Dependencies dependencies)
       announcer_(dependencies.announcer),
       webAuth_(dependencies.webAuth),
       presentationProvider_(dependencies.windows),
-      localize_(std::move(dependencies.localize)),
-      countGraphemes_(std::move(dependencies.countGraphemes)) {}
+      localize_(std::move(dependencies.localize)) {}
 
 AuthView::~AuthView() {
   storeConnection_.disconnect();
@@ -89,6 +89,11 @@ void AuthView::storeChanged() {
     }
   }
   emitChanged();
+}
+
+std::size_t AuthView::graphemes(std::string_view text) {
+  // Text from the entries is UTF-8; anything else is counted by bytes rather than refused.
+  return graphemeClusterCount(text).value_or(text.size());
 }
 
 bool AuthView::providerSignInInProgress() const {

@@ -29,7 +29,6 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
  public:
   // The English text is the key; the result is the text in the view's language.
   using Localizer = std::function<std::string(const std::string& key)>;
-  using GraphemeCounter = std::function<std::size_t(std::string_view utf8)>;
 
   struct Dependencies {
     std::shared_ptr<AuthStore> store;
@@ -38,7 +37,6 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
     WebAuthSessionFactory& webAuth;
     const AuthPresentationProvider::Windows& windows;
     Localizer localize;
-    GraphemeCounter countGraphemes;
   };
 
   struct ProviderButtonLabel {
@@ -144,7 +142,8 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   void announce(std::string key);
   void emitChanged() { changed_.emit(); }
   void setFocusNow(std::optional<AuthField> field);
-  std::size_t graphemes(std::string_view text) const { return countGraphemes_(text); }
+  // User-perceived characters.
+  static std::size_t graphemes(std::string_view text);
   void providerFailed(const AuthStore::Ticket& ticket);
 
   std::shared_ptr<AuthStore> store_;
@@ -153,7 +152,6 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   WebAuthSessionFactory& webAuth_;
   AuthPresentationProvider presentationProvider_;
   Localizer localize_;
-  GraphemeCounter countGraphemes_;
 
   std::optional<AuthField> focusedField_;
   AuthScene scene_ = AuthScene::welcome;

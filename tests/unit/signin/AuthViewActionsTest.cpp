@@ -9,6 +9,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 struct GuardCase {
+  friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   EmailAuthMode mode;
   const char* signupName;
@@ -105,6 +106,7 @@ TEST_F(AuthViewFixture, ASubmitThatOutlivesTheWidgetsStillClearsItsFlag) {
 }
 
 struct FilterCase {
+  friend void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   const char* typed;
   const char* kept;

@@ -4,8 +4,6 @@
 
 #include <gmock/gmock.h>
 
-#include <glib.h>
-
 #include <map>
 #include <memory>
 #include <string>
@@ -83,28 +81,14 @@ class FakeWebAuth final : public WebAuthSessionFactory {
   std::vector<std::shared_ptr<Record>> records;
 };
 
-// Counts user-perceived characters closely enough for these tests: a combining mark joins the
-// character before it.
-inline std::size_t countCharactersForTests(std::string_view text) {
-  std::size_t count = 0;
-  for (const char* at = text.data(); at < text.data() + text.size(); at = g_utf8_next_char(at)) {
-    if (!g_unichar_ismark(g_utf8_get_char(at)) || count == 0)
-      ++count;
-  }
-  return count;
-}
-
 class AuthViewFixture : public ::testing::Test {
  protected:
   std::shared_ptr<AuthView> makeView() {
-    return AuthView::create(AuthView::Dependencies{store_, time_, announcer_, webAuth_, windows_,
-                                                   [this](const std::string& key) {
-                                                     auto found = translations_.find(key);
-                                                     return found == translations_.end()
-                                                                ? key
-                                                                : found->second;
-                                                   },
-                                                   &countCharactersForTests});
+    return AuthView::create(AuthView::Dependencies{
+        store_, time_, announcer_, webAuth_, windows_, [this](const std::string& key) {
+          auto found = translations_.find(key);
+          return found == translations_.end() ? key : found->second;
+        }});
   }
 
   void settle() { queue_.runUntilIdle(); }

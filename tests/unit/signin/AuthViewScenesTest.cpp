@@ -9,6 +9,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 struct MoveCase {
+  friend void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   AuthScene fromScene;
   EmailAuthMode fromMode;

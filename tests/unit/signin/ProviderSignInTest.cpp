@@ -47,6 +47,7 @@ TEST_F(ProviderSignIn, ShowsOpeningOnThePressedButtonOnlyWhileStarting) {
 }
 
 struct StartCase {
+  friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   std::optional<std::string> url;
   bool sessionStarts;
@@ -91,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FinishCase {
+  friend void PrintTo(const FinishCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   std::optional<std::string> callback;
   std::optional<WebAuthError> error;
@@ -169,6 +171,7 @@ TEST_F(ProviderSignIn, DestroyingTheViewCancelsItsSession) {
 }
 
 struct AnchorCase {
+  friend void PrintTo(const AnchorCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   std::optional<int> active;
   std::vector<int> listed;

@@ -12,6 +12,7 @@ using ::testing::IsEmpty;
 constexpr const char* kWrongCode = "That code didn't work. Please try again.";
 
 struct VerifyCase {
+  friend void PrintTo(const VerifyCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   const char* typed;
   bool busy;
