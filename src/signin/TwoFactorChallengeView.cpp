@@ -15,8 +15,22 @@ Task<void> runVerify(std::shared_ptr<TwoFactorChallengeView> view) {
 
 std::shared_ptr<TwoFactorChallengeView> TwoFactorChallengeView::create(
     std::shared_ptr<AuthStore> store, Announcer& announcer) {
-  return std::shared_ptr<TwoFactorChallengeView>(
+  std::shared_ptr<TwoFactorChallengeView> view(
       new TwoFactorChallengeView(std::move(store), announcer));
+  view->attach();
+  return view;
+}
+
+TwoFactorChallengeView::~TwoFactorChallengeView() {
+  storeConnection_.disconnect();
+}
+
+void TwoFactorChallengeView::attach() {
+  storeChange_ = std::make_unique<CoalescedCallback>([weak = weak_from_this()] {
+    if (std::shared_ptr<TwoFactorChallengeView> view = weak.lock())
+      view->changed_.emit();
+  });
+  storeConnection_ = store_->changed().connect([this](SessionField) { storeChange_->schedule(); });
 }
 
 void TwoFactorChallengeView::setCode(std::string text) {

@@ -9,6 +9,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include "base/Observable.h"
 #include "base/Task.h"
 #include "signin/Announcer.h"
 #include "signin/AuthStore.h"
@@ -17,10 +18,12 @@ namespace orlith {
 
 class TwoFactorChallengeView : public std::enable_shared_from_this<TwoFactorChallengeView> {
  public:
+  ~TwoFactorChallengeView();
   static std::shared_ptr<TwoFactorChallengeView> create(std::shared_ptr<AuthStore> store,
                                                         Announcer& announcer);
 
-  // The code or the busy state changed.
+  // The code, or what the sheet shows of the store, changed (coalesced to one per turn for the
+  // store).
   sigc::signal<void()>& changed() { return changed_; }
   // The sheet should close.
   sigc::signal<void()>& dismissRequested() { return dismissRequested_; }
@@ -41,10 +44,13 @@ class TwoFactorChallengeView : public std::enable_shared_from_this<TwoFactorChal
  private:
   TwoFactorChallengeView(std::shared_ptr<AuthStore> store, Announcer& announcer)
       : store_(std::move(store)), announcer_(announcer) {}
+  void attach();
 
   std::shared_ptr<AuthStore> store_;
   Announcer& announcer_;
   std::string code_;
+  std::unique_ptr<CoalescedCallback> storeChange_;
+  sigc::connection storeConnection_;
   sigc::signal<void()> changed_;
   sigc::signal<void()> dismissRequested_;
 };
