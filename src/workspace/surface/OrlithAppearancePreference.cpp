@@ -2,6 +2,7 @@
 #include "workspace/surface/OrlithAppearancePreference.h"
 
 #include <exception>
+#include <utility>
 
 namespace orlith {
 namespace {
@@ -41,7 +42,21 @@ std::optional<OrlithAppearancePreference> appearancePreferenceFromRaw(std::strin
 }
 
 AppearanceSettings::AppearanceSettings(Preferences& preferences, AppearanceEnvironment& environment)
-    : preferences_(preferences), environment_(environment) {}
+    : preferences_(preferences), environment_(environment), lastResolvedIsDark_(resolvedIsDark()) {
+  preferenceChanged_ = preferences_.changed().connect([this](const std::string& key) {
+    if (key == kPreferenceKey && !settingPreference_)
+      recheckResolved();
+  });
+  systemChanged_ = environment_.systemAppearanceChanged().connect([this] { recheckResolved(); });
+}
+
+void AppearanceSettings::recheckResolved() {
+  const bool dark = resolvedIsDark();
+  if (dark == lastResolvedIsDark_)
+    return;
+  lastResolvedIsDark_ = dark;
+  resolvedAppearanceChanged_.emit();
+}
 
 OrlithAppearancePreference AppearanceSettings::preference() const {
   auto raw = preferences_.string(std::string(kPreferenceKey));
@@ -51,8 +66,19 @@ OrlithAppearancePreference AppearanceSettings::preference() const {
 }
 
 void AppearanceSettings::setPreference(OrlithAppearancePreference preference) {
-  preferences_.setString(std::string(kPreferenceKey), std::string(rawValue(preference)));
+  // Observers hear of the change once the windows have taken it too.
+  {
+    const bool wasSetting = std::exchange(settingPreference_, true);
+    try {
+      preferences_.setString(std::string(kPreferenceKey), std::string(rawValue(preference)));
+    } catch (...) {
+      settingPreference_ = wasSetting;
+      throw;
+    }
+    settingPreference_ = wasSetting;
+  }
   environment_.setAppAppearance(appAppearanceOf(preference));
+  recheckResolved();
 }
 
 void AppearanceSettings::apply() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Observable.h"
 #include "base/Preferences.h"
 #include "workspace/surface/AppearanceEnvironment.h"
 #include "workspace/surface/PageTheme.h"
@@ -29,6 +30,8 @@ class AppearanceSettings {
   static constexpr std::string_view kPreferenceKey = "orlith.appearance";
 
   AppearanceSettings(Preferences& preferences, AppearanceEnvironment& environment);
+  AppearanceSettings(const AppearanceSettings&) = delete;
+  AppearanceSettings& operator=(const AppearanceSettings&) = delete;
 
   // The stored value; missing, not text or unknown text reads as system.
   OrlithAppearancePreference preference() const;
@@ -49,9 +52,20 @@ class AppearanceSettings {
 
   AppearanceEnvironment& environment() const { return environment_; }
 
+  // Emitted once after resolvedIsDark() changed, whether the stored choice or the desktop's state
+  // changed it; a change that leaves the result as it was emits nothing.
+  ChangeSignal& resolvedAppearanceChanged() { return resolvedAppearanceChanged_; }
+
  private:
+  void recheckResolved();
+
   Preferences& preferences_;
   AppearanceEnvironment& environment_;
+  bool lastResolvedIsDark_;
+  bool settingPreference_ = false;
+  ChangeSignal resolvedAppearanceChanged_;
+  ScopedConnection preferenceChanged_;
+  ScopedConnection systemChanged_;
 };
 
 }  // namespace orlith

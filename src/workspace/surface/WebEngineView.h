@@ -1,5 +1,6 @@
-// What the tab model and the policies need of one tab's web view: loading, reloading, the
-// current address and scripts evaluated in a world. The WebKitGTK adapter implements it.
+// What the tab model, the policies and the window need of one tab's web view: loading,
+// reloading, history, zoom, focus, the current address and scripts evaluated in a world. The
+// WebKitGTK adapter implements it.
 #pragma once
 
 #include <optional>
@@ -23,6 +24,16 @@ class WebEngineView {
   virtual void stopLoading() = 0;
   virtual bool canGoBack() const = 0;
   virtual bool canGoForward() const = 0;
+  // Each does nothing when there is no page in that direction.
+  virtual void goBack() = 0;
+  virtual void goForward() = 0;
+  // The page zoom; 1.0 is the page's own size.
+  virtual double zoomLevel() const = 0;
+  virtual void setZoomLevel(double level) = 0;
+  // Gives the page the keyboard focus within its window.
+  virtual void focus() = 0;
+  // Whether the view is visible (itself and every ancestor) in the window that is active now.
+  virtual bool isShownInActiveWindow() const = 0;
   // The address of the main frame as the engine reports it; none before the first load.
   virtual std::optional<std::string> currentUri() const = 0;
 

@@ -48,6 +48,14 @@ WorkspaceModel::~WorkspaceModel() {
     commandTask_->request_stop();
 }
 
+bool WorkspaceModel::rememberLocation(const Url& location) {
+  auto recovered = safeRecoverableURL(location, environment_.origin());
+  if (!recovered)
+    return false;
+  initialURL_ = std::move(*recovered);
+  return true;
+}
+
 Url WorkspaceModel::appPageURL() const {
   return appPageOf(environment_);
 }

@@ -47,6 +47,11 @@ class WorkspaceModel : public std::enable_shared_from_this<WorkspaceModel> {
   const std::string& id() const { return id_; }
   const OrlithEnvironment& environment() const { return environment_; }
   const Url& initialURL() const { return initialURL_; }
+  // The page the tab showed when its web view went away becomes the one a new web view opens
+  // (and the one saved for the tab while it has none). Kept only when it is a recoverable,
+  // unambiguous workspace address of the origin, as an initial address must be; otherwise the
+  // earlier one stays. Returns whether it was kept.
+  bool rememberLocation(const Url& location);
   // origin + "/app", or the origin itself when that text does not parse.
   Url appPageURL() const;
 

@@ -132,6 +132,14 @@ void WorkspaceSurfaceCoordinator::update(SurfaceSession session) {
 void WorkspaceSurfaceCoordinator::dismantle() {
   if (dismantled_)
     return;
+  // A web view built for the tab later (after a session recovery, say) opens where this one was,
+  // so the tab neither jumps back to its first page nor saves that page over its own.
+  if (auto view = view_.lock()) {
+    if (auto uri = view->currentUri()) {
+      if (auto location = Url::parse(*uri))
+        model_->rememberLocation(*location);
+    }
+  }
   ++themeReadRevision_;
   if (bootstrap_)
     bootstrap_->request_stop();

@@ -58,5 +58,49 @@ TEST_F(CoalescedCallbackTest, DestroyedBeforeItRunsDoesNothing) {
   EXPECT_EQ(runs, 0);
 }
 
+TEST(ScopedConnectionTest, DisconnectsWhenDestroyedOrReassignedAndFollowsAMove) {
+  ChangeSignal changed;
+  int first = 0;
+  int second = 0;
+  {
+    ScopedConnection connection = changed.connect([&] { ++first; });
+    changed.emit();
+    ScopedConnection moved = std::move(connection);
+    EXPECT_FALSE(connection.connected());
+    changed.emit();
+    // Reassigning drops the old handler at once.
+    moved = changed.connect([&] { ++second; });
+    changed.emit();
+  }
+  changed.emit();
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(second, 1);
+
+  ScopedConnection target = changed.connect([&] { ++first; });
+  ScopedConnection source = changed.connect([&] { ++second; });
+  target = std::move(source);
+  changed.emit();
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(second, 2);
+  sigc::connection kept = target.release();
+  target = ScopedConnection();
+  changed.emit();
+  EXPECT_EQ(second, 3);
+  kept.disconnect();
+}
+
+TEST(ScopedConnectionTest, AHandlerMayDropItsOwnConnection) {
+  ChangeSignal changed;
+  int runs = 0;
+  ScopedConnection connection;
+  connection = changed.connect([&] {
+    ++runs;
+    connection.disconnect();
+  });
+  changed.emit();
+  changed.emit();
+  EXPECT_EQ(runs, 1);
+}
+
 }  // namespace
 }  // namespace orlith

@@ -133,6 +133,34 @@ TEST(AppearanceSettingsTest, ApplyAndSetPreferenceSetTheAppAppearance) {
             (std::vector<AppAppearance>{AppAppearance::system, AppAppearance::light}));
 }
 
+TEST(AppearanceSettingsTest, ResolvedChangeSignalFiresOnlyWhenLightOrDarkChanges) {
+  FakePreferences preferences;
+  FakeAppearanceEnvironment environment;
+  AppearanceSettings settings(preferences, environment);
+  std::vector<bool> heard;
+  std::vector<AppAppearance> appliedWhenHeard;
+  settings.resolvedAppearanceChanged().connect([&] {
+    heard.push_back(settings.resolvedIsDark());
+    appliedWhenHeard.push_back(environment.current);
+  });
+
+  settings.setPreference(OrlithAppearancePreference::light);  // light stays light
+  EXPECT_TRUE(heard.empty());
+  settings.setPreference(OrlithAppearancePreference::dark);
+  EXPECT_EQ(appliedWhenHeard.back(), AppAppearance::dark) << "heard after it was applied";
+  environment.systemDark = true;
+  environment.systemAppearanceChanged().emit();                // the choice wins over the desktop
+  settings.setPreference(OrlithAppearancePreference::system);  // the desktop is dark too
+  EXPECT_EQ(heard, (std::vector<bool>{true}));
+
+  environment.systemDark = false;
+  environment.systemAppearanceChanged().emit();
+  preferences.setString(kKey, "dark");  // written elsewhere
+  preferences.setString("orlith.other", "x");
+  preferences.remove(kKey);
+  EXPECT_EQ(heard, (std::vector<bool>{true, false, true, false}));
+}
+
 using Advance = WorkspaceWebThemeSessionScope::Advance;
 
 struct ScopeCase {

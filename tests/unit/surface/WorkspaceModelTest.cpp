@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FakeWebEngineView.h"
 #include "support/ManualMainQueue.h"
 #include "support/ManualTime.h"
-#include "unit/surface/FakeWebEngineView.h"
 #include "unit/surface/SurfaceEnvironments.h"
 
 namespace orlith {

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "support/FakePreferences.h"
+#include "support/FakeWebEngineView.h"
 #include "support/ManualMainQueue.h"
 #include "support/ManualTime.h"
 #include "support/SequentialUuidSource.h"
-#include "unit/surface/FakeWebEngineView.h"
 #include "unit/surface/SurfaceEnvironments.h"
 #include "workspace/surface/PageTitle.h"
 
@@ -606,6 +606,35 @@ TEST_F(CoordinatorTest, AfterDismantleNothingChangesTheModel) {
   EXPECT_EQ(prints_, 0);
   EXPECT_TRUE(events_.empty());
   EXPECT_FALSE(model_->onRenderingActivityChanged);
+}
+
+TEST_F(CoordinatorTest, ARebuiltViewOpensWhereTheDismantledOneWas) {
+  startAndCommit("https://orlith.example/app/x?draft=1#top");
+  coordinator_->dismantle();
+  EXPECT_EQ(model_->initialURL().absoluteString(), "https://orlith.example/app/x");
+
+  // The tab's next web view loads the remembered page, not the first one.
+  auto rebuilt = std::make_shared<FakeWebEngineView>();
+  auto next = make(session(1));
+  next->attach(rebuilt, content_);
+  run();
+  EXPECT_EQ(rebuilt->loads, (std::vector<std::string>{"https://orlith.example/app/x"}));
+
+  // Addresses a tab may not be restored to leave the remembered one as it was.
+  for (const char* refused :
+       {"https://orlith.example/app/../logout", "https://orlith.example/app%2F..%2Flogout",
+        "https://orlith.example/login", "https://elsewhere.example/app/y", "about:blank"}) {
+    SCOPED_TRACE(refused);
+    rebuilt->uri = refused;
+    next->dismantle();
+    EXPECT_EQ(model_->initialURL().absoluteString(), "https://orlith.example/app/x");
+    next = make(session(1));
+    next->attach(rebuilt, content_);
+    run();
+  }
+  rebuilt->uri.reset();
+  next->dismantle();
+  EXPECT_EQ(model_->initialURL().absoluteString(), "https://orlith.example/app/x");
 }
 
 TEST_F(CoordinatorTest, VisibilityProbeTellsThePageOncePerChange) {

@@ -13,7 +13,9 @@
 #include "base/BundleInfo.h"
 #include "session/OrlithWire.h"
 #include "workspace/surface/DownloadDestination.h"
+#include "workspace/surface/OrlithPalette.h"
 #include "workspace/surface/PageTitle.h"
+#include "workspace/surface/gtk/GdkColour.h"
 #include "workspace/surface/gtk/WebProcessExtensions.h"
 
 namespace orlith {
@@ -184,12 +186,6 @@ void addToRecentFiles(const std::filesystem::path& file, const char* uri) {
   gtk_recent_manager_add_full(gtk_recent_manager_get_default(), uri, &data);
 }
 
-GdkRGBA surfaceColour(bool dark) {
-  // The page's own background, so nothing flashes before it paints.
-  return dark ? GdkRGBA{18 / 255.0f, 18 / 255.0f, 18 / 255.0f, 1}
-              : GdkRGBA{252 / 255.0f, 251 / 255.0f, 248 / 255.0f, 1};
-}
-
 }  // namespace
 
 class WorkspaceWebView::Engine final : public WebEngineView,
@@ -229,6 +225,18 @@ class WorkspaceWebView::Engine final : public WebEngineView,
   void stopLoading() override { webkit_web_view_stop_loading(view_.get()); }
   bool canGoBack() const override { return webkit_web_view_can_go_back(view_.get()); }
   bool canGoForward() const override { return webkit_web_view_can_go_forward(view_.get()); }
+  void goBack() override { webkit_web_view_go_back(view_.get()); }
+  void goForward() override { webkit_web_view_go_forward(view_.get()); }
+  double zoomLevel() const override { return webkit_web_view_get_zoom_level(view_.get()); }
+  void setZoomLevel(double level) override { webkit_web_view_set_zoom_level(view_.get(), level); }
+  // The web view itself, not its container: the container takes no focus of its own.
+  void focus() override { gtk_widget_grab_focus(GTK_WIDGET(view_.get())); }
+  bool isShownInActiveWindow() const override {
+    GtkWidget* widget = GTK_WIDGET(view_.get());
+    GtkRoot* root = gtk_widget_get_root(widget);
+    return gtk_widget_is_visible(widget) && root && GTK_IS_WINDOW(root) &&
+           gtk_window_is_active(GTK_WINDOW(root));
+  }
   std::optional<std::string> currentUri() const override {
     const char* uri = webkit_web_view_get_uri(view_.get());
     if (!uri)
@@ -413,7 +421,9 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   view_ = retainObject(WEBKIT_WEB_VIEW(g_object_new(
       WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager", content_.get(),
       "settings", settings.get(), "website-policies", policies.get(), nullptr)));
-  const GdkRGBA colour = surfaceColour(services.appearance.resolvedIsDark());
+  // The page's own background, so nothing flashes before it paints.
+  const GdkRGBA colour =
+      gdkColour(OrlithPalette::canvas.resolved(services.appearance.resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   container_ = retainObject(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0));
   gtk_widget_set_hexpand(GTK_WIDGET(view_.get()), TRUE);
@@ -491,7 +501,7 @@ void WorkspaceWebView::Engine::updateHostVisibility() {
 }
 
 void WorkspaceWebView::Engine::appearanceChanged() {
-  const GdkRGBA colour = surfaceColour(appearance_->resolvedIsDark());
+  const GdkRGBA colour = gdkColour(OrlithPalette::canvas.resolved(appearance_->resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   coordinator_->appearanceChanged();
 }
@@ -773,11 +783,11 @@ WorkspaceSurfaceCoordinator& WorkspaceWebView::coordinator() const {
 }
 
 double WorkspaceWebView::zoomLevel() const {
-  return webkit_web_view_get_zoom_level(engine_->view());
+  return engine_->zoomLevel();
 }
 
 void WorkspaceWebView::setZoomLevel(double level) {
-  webkit_web_view_set_zoom_level(engine_->view(), level);
+  engine_->setZoomLevel(level);
 }
 
 void WorkspaceWebView::update(SurfaceSession surfaceSession) {

@@ -23,6 +23,15 @@ class FakeWebEngineView final : public WebEngineView {
   void stopLoading() override { ++stops; }
   bool canGoBack() const override { return back; }
   bool canGoForward() const override { return forward; }
+  void goBack() override { ++backs; }
+  void goForward() override { ++forwards; }
+  double zoomLevel() const override { return zoom; }
+  void setZoomLevel(double level) override {
+    zoom = level;
+    zoomSets.push_back(level);
+  }
+  void focus() override { ++focuses; }
+  bool isShownInActiveWindow() const override { return shownInActiveWindow; }
   std::optional<std::string> currentUri() const override { return uri; }
 
   Task<std::optional<Json>> evaluateScript(std::string source, ScriptWorld world) override {
@@ -41,6 +50,12 @@ class FakeWebEngineView final : public WebEngineView {
   int stops = 0;
   bool back = false;
   bool forward = false;
+  int backs = 0;
+  int forwards = 0;
+  double zoom = 1.0;
+  std::vector<double> zoomSets;
+  int focuses = 0;
+  bool shownInActiveWindow = true;
   std::vector<Evaluation> evaluations;
   // Answers in order; when none is left, `defaultAnswer`.
   std::deque<std::optional<Json>> answers;
