@@ -73,6 +73,7 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   bool hasWebAuthSession() const { return webAuthSession_ != nullptr; }
   bool providerSignInInProgress() const;
   AuthStore& store() const { return *store_; }
+  const std::shared_ptr<AuthStore>& sharedStore() const { return store_; }
   std::string localize(const std::string& key) const { return localize_(key); }
 
   // Texts (keys unless said otherwise).

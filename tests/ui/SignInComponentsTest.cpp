@@ -1,5 +1,5 @@
 // The sign-in window's small widgets on real GTK: the mode switch, the input row's accessible
-// label, the pointing-hand cursor and the two-factor sheet's close.
+// label and the two-factor sheet's close.
 #include <gmock/gmock.h>
 #include <gtkmm.h>
 
@@ -7,7 +7,6 @@
 #include "UiHarness.h"
 #include "signin/gtk/AuthInputRow.h"
 #include "signin/gtk/AuthModeSwitch.h"
-#include "signin/gtk/PointingHandCursor.h"
 #include "signin/gtk/TwoFactorChallengeSheet.h"
 
 namespace orlith {
@@ -15,11 +14,6 @@ namespace {
 
 std::string identity(const std::string& key) {
   return key;
-}
-
-std::string cursorName(Gtk::Widget& widget) {
-  Glib::RefPtr<Gdk::Cursor> cursor = widget.get_cursor();
-  return cursor ? std::string(cursor->get_name()) : std::string("(inherited)");
 }
 
 TEST(AuthModeSwitch, ChoosingAnyTabCallsOnSelectAndTheTabsFollowTheSelection) {
@@ -62,16 +56,6 @@ TEST(AuthInputRow, TheEntryCarriesTheTitleAndTheCaptionIsHidden) {
   int minimum = 0, natural = 0, ignored = 0;
   entry.measure(Gtk::Orientation::VERTICAL, -1, minimum, natural, ignored, ignored);
   EXPECT_GE(minimum, 26);
-}
-
-TEST(PointingHandCursor, FollowsSensitivity) {
-  Gtk::Button button("Go");
-  PointingHandCursor::attach(button);
-  EXPECT_EQ(cursorName(button), "pointer");
-  button.set_sensitive(false);
-  EXPECT_EQ(cursorName(button), "(inherited)");
-  button.set_sensitive(true);
-  EXPECT_EQ(cursorName(button), "pointer");
 }
 
 TEST(TwoFactorChallengeSheet, AWindowManagerCloseCancelsTheChallenge) {

@@ -1,6 +1,6 @@
 #include "signin/gtk/AuthModeSwitch.h"
 
-#include "signin/gtk/PointingHandCursor.h"
+#include "signin/gtk/AuthControlCursor.h"
 
 namespace orlith {
 
@@ -24,7 +24,7 @@ AuthModeSwitch::AuthModeSwitch(EmailAuthMode selection, std::function<void(Email
     tab.add_css_class("orlith-mode-tab");
     tab.set_has_frame(false);
     tab.set_hexpand(true);
-    PointingHandCursor::attach(tab);
+    showPointingHandWhileEnabled(tab);
     clicks_[index] = tab.signal_clicked().connect([this, mode] {
       if (onSelect_)
         onSelect_(mode);

@@ -1,6 +1,6 @@
 #include "signin/gtk/GtkProviderWaitingSheet.h"
 
-#include "signin/gtk/PointingHandCursor.h"
+#include "signin/gtk/AuthLinkButtonStyle.h"
 
 namespace orlith {
 
@@ -23,9 +23,8 @@ class GtkProviderWaitingSheet::Window : public Gtk::Window {
     spinner_.set_spinning(true);
     spinner_.set_size_request(24, 24);
     cancel_.set_label(localize("Cancel"));
-    cancel_.add_css_class("orlith-link-button");
-    cancel_.set_has_frame(false);
-    PointingHandCursor::attach(cancel_);
+    cancel_.add_css_class("orlith-text-13");
+    AuthLinkButtonStyle(OrlithPalette::ink).apply(cancel_);
     column_.set_margin(28);
     column_.set_size_request(280, -1);
     column_.append(host_);

@@ -1,6 +1,7 @@
 #include "signin/gtk/TwoFactorChallengeSheet.h"
 
-#include "signin/gtk/PointingHandCursor.h"
+#include "signin/gtk/AuthFilledButtonStyle.h"
+#include "signin/gtk/AuthLinkButtonStyle.h"
 
 namespace orlith {
 
@@ -37,20 +38,14 @@ TwoFactorChallengeSheet::TwoFactorChallengeSheet(std::shared_ptr<TwoFactorChalle
   error_.set_xalign(0);
   error_.set_wrap(true);
 
-  verifyTitle_.set_text(localize("Verify"));
-  verifyLabel_.set_halign(Gtk::Align::CENTER);
-  verifyLabel_.append(verifySpinner_);
-  verifyLabel_.append(verifyTitle_);
-  verifySpinner_.set_size_request(16, 16);
-  verify_.set_child(verifyLabel_);
-  verify_.add_css_class("orlith-filled-button");
-  PointingHandCursor::attach(verify_);
+  verifyLabel_ = std::make_unique<AuthPrimaryButtonLabel>(localize("Verify"), false);
+  verify_.set_child(*verifyLabel_);
+  AuthFilledButtonStyle::apply(verify_);
 
   cancel_.set_label(localize("Cancel"));
-  cancel_.add_css_class("orlith-link-button");
-  cancel_.set_has_frame(false);
+  cancel_.add_css_class("orlith-text-13");
   cancel_.set_hexpand(true);
-  PointingHandCursor::attach(cancel_);
+  AuthLinkButtonStyle(OrlithPalette::ink).apply(cancel_);
 
   column_.set_margin(28);
   column_.set_size_request(kWidth - 56, -1);
@@ -88,9 +83,7 @@ void TwoFactorChallengeSheet::refresh() {
   std::optional<std::string> error = view_->errorLine();
   error_.set_visible(error.has_value());
   error_.set_text(error.value_or(""));
-  const bool busy = view_->isBusy();
-  verifySpinner_.set_visible(busy);
-  verifySpinner_.set_spinning(busy);
+  verifyLabel_->setLoading(view_->isBusy());
   verify_.set_sensitive(!view_->isVerifyDisabled());
 }
 

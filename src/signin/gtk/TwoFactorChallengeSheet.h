@@ -9,6 +9,7 @@
 
 #include "signin/TwoFactorChallengeView.h"
 #include "signin/gtk/AuthInputRow.h"
+#include "signin/gtk/AuthPrimaryButtonLabel.h"
 
 namespace orlith {
 
@@ -46,9 +47,7 @@ class TwoFactorChallengeSheet : public Gtk::Window {
   std::unique_ptr<AuthInputRow> codeRow_;
   Gtk::Label error_;
   Gtk::Button verify_;
-  Gtk::Box verifyLabel_{Gtk::Orientation::HORIZONTAL, 8};
-  Gtk::Spinner verifySpinner_;
-  Gtk::Label verifyTitle_;
+  std::unique_ptr<AuthPrimaryButtonLabel> verifyLabel_;
   Gtk::Button cancel_;
   sigc::connection codeChanged_;
   sigc::connection viewChanged_;
