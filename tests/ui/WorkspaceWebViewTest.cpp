@@ -113,31 +113,10 @@ class Tab {
 
   // The page world's value of `script` as JSON, or null.
   nlohmann::json evaluate(const std::string& script) {
-    struct Result {
-      bool done = false;
-      nlohmann::json value;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        webView(), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* async, gpointer data) {
-          auto* result = static_cast<Result*>(data);
-          JSCValue* value =
-              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, nullptr);
-          if (value && !jsc_value_is_undefined(value)) {
-            GCharPtr json(jsc_value_to_json(value, 0));
-            if (json)
-              result->value = nlohmann::json::parse(json.get(), nullptr, false);
-          }
-          if (value)
-            g_object_unref(value);
-          result->done = true;
-        },
-        &result);
-    testing::spinUntil([&] { return result.done; }, 10s);
-    return result.value;
+    return testing::evaluate(webView(), script);
   }
   bool waitFor(const std::string& script, std::chrono::milliseconds timeout = 15s) {
-    return testing::spinUntil([&] { return evaluate(script) == true; }, timeout);
+    return testing::waitFor(webView(), script, timeout);
   }
   void click(const std::string& id) {
     evaluate("document.getElementById('" + id + "').click(); true");
@@ -393,6 +372,50 @@ TEST_F(WorkspaceWebViewTest,
   EXPECT_EQ(recorder_.count("app_load_failed"), 0) << "the deadline's own stop is no failure";
   EXPECT_TRUE(hanging->model().isOffline());
   EXPECT_TRUE(hanging->model().didFailToLoad());
+}
+
+TEST_F(WorkspaceWebViewTest, HistoryZoomAndFocusThroughTheTabsView) {
+  auto tab = open("/app/w");
+  ASSERT_TRUE(waitReady(*tab));
+  std::shared_ptr<WebEngineView> view = tab->model().webView();
+  ASSERT_TRUE(view);
+  ASSERT_TRUE(testing::spinUntil([&] { return view->isShownInActiveWindow(); }, 5s))
+      << "the last presented window is the active one";
+
+  view->load(*Url::parse(standin_.origin() + "/app/board/7"));
+  ASSERT_TRUE(testing::spinUntil([&] { return view->canGoBack(); }, 10s));
+  ASSERT_TRUE(waitReady(*tab)) << "any workspace address is a ready page";
+  view->goBack();
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        return tab->uri() == standin_.origin() + "/app/w" && view->canGoForward() &&
+               !tab->model().isLoading();
+      },
+      10s));
+  view->goForward();
+  ASSERT_TRUE(
+      testing::spinUntil([&] { return tab->uri() == standin_.origin() + "/app/board/7"; }, 10s));
+
+  view->setZoomLevel(1.5);
+  EXPECT_DOUBLE_EQ(view->zoomLevel(), 1.5);
+  EXPECT_DOUBLE_EQ(tab->view().zoomLevel(), 1.5);
+
+  GtkRoot* root = gtk_widget_get_root(tab->view().widget());
+  ASSERT_TRUE(GTK_IS_WINDOW(root));
+  gtk_window_set_focus(GTK_WINDOW(root), nullptr);
+  view->focus();
+  EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(root)), GTK_WIDGET(tab->webView()))
+      << "the web view itself takes the focus, not its box";
+
+  gtk_widget_set_visible(tab->view().widget(), false);
+  EXPECT_FALSE(view->isShownInActiveWindow()) << "a hidden ancestor hides it";
+  gtk_widget_set_visible(tab->view().widget(), true);
+  EXPECT_TRUE(view->isShownInActiveWindow());
+  GtkWindow* other = GTK_WINDOW(gtk_window_new());
+  testing::presentAndWait(other);
+  ASSERT_TRUE(testing::spinUntil([&] { return gtk_window_is_active(other); }, 5s));
+  EXPECT_FALSE(view->isShownInActiveWindow()) << "its window is no longer the active one";
+  gtk_window_destroy(other);
 }
 
 std::vector<std::string> folderNames(const std::filesystem::path& folder) {

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   server.Get("/app", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(orlith::standin::appPage(), "text/html; charset=utf-8");
+    response.set_content(orlith::standin::appPage(orlith::standin::Greeting::send),
+                         "text/html; charset=utf-8");
   });
   orlith::standin::registerAccountApi(server);
   orlith::standin::registerWorkspacePages(server);

@@ -1,28 +1,34 @@
-// The stand-in's /app page: enough of a workspace page to prove that the app's web view loads
-// it and that a message reaches the native side.
+// The stand-in's workspace home page: enough of a workspace page for a tab to become ready on
+// it, and to prove that a message reaches the native side.
 #include "StandinPages.h"
 
 namespace orlith::standin {
 
-std::string appPage() {
-  return R"html(<!doctype html>
+std::string appPage(Greeting greeting) {
+  std::string page = R"html(<!doctype html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
 <title>Orlith Workspace</title>
+<link rel="stylesheet" href="/app.css">
 <style>
-  html, body { margin: 0; height: 100%; font-family: sans-serif; background: #fcfbf8; color: #1d1d1b; }
-  main { display: flex; flex-direction: column; align-items: center; justify-content: center; height: 100%; }
+  main { display: flex; flex-direction: column; align-items: center; justify-content: center; height: 100%; padding: 0; }
   h1 { font-weight: 600; margin: 0 0 0.5em; }
-  #status { color: #5c5c58; }
 </style>
+<script>
+window.__got = [];
+window.addEventListener('orlith:desktop-command', (event) => window.__got.push(event.detail));
+window.__orlithDesktopCommandReady = true;
+</script>
 </head>
 <body>
 <main>
   <h1>Orlith Workspace</h1>
-  <p id="status">Connecting to the desktop app…</p>
+  <p id="status">Connected to the workspace.</p>
 </main>
-<script>
+)html";
+  if (greeting == Greeting::send) {
+    page += R"html(<script>
   (function () {
     var status = document.getElementById('status');
     var handlers = window.webkit && window.webkit.messageHandlers;
@@ -34,9 +40,10 @@ std::string appPage() {
     }
   })();
 </script>
-</body>
-</html>
 )html";
+  }
+  page += "</body>\n</html>\n";
+  return page;
 }
 
 }  // namespace orlith::standin

@@ -5,6 +5,12 @@
 
 namespace orlith::standin {
 
-std::string appPage();
+// Whether the page greets the desktop app on its bridge when it loads.
+enum class Greeting { send, none };
+
+// A workspace page that keeps the page contract: styled through /app.css (with a light and a
+// dark theme), a visible main surface with text, and desktop commands accepted and recorded in
+// window.__got.
+std::string appPage(Greeting greeting);
 
 }  // namespace orlith::standin

@@ -2,6 +2,8 @@
 // foreign origin: the server answers both names.
 #include "StandinWorkspacePages.h"
 
+#include "StandinPages.h"
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -91,10 +93,12 @@ const char* const kForeignFrame = R"html(<!doctype html>
 </body></html>
 )html";
 
+// The theme classes the desktop app seeds ("dark" on the root) pick the colours.
 const char* const kStyles =
-    ":root { --background: #fcfbf8; }\n"
-    "html, body { margin: 0; height: 100%; background: var(--background); font-family: sans-serif; "
-    "}\n"
+    ":root { --background: #fcfbf8; --foreground: #1d1d1b; color-scheme: light; }\n"
+    ":root.dark { --background: #121212; --foreground: #ececea; color-scheme: dark; }\n"
+    "html, body { margin: 0; height: 100%; background: var(--background); "
+    "color: var(--foreground); font-family: sans-serif; }\n"
     "main { padding: 24px; }\n"
     "iframe { width: 300px; height: 80px; border: 1px solid #ccc; }\n";
 
@@ -166,9 +170,14 @@ void registerWorkspacePages(httplib::Server& server) {
   });
   // Answered only after the tests' shortened load deadline. Not longer: the server's stop
   // waits for every handler, and this version of the library tells a handler nothing of it.
-  server.Get("/app/slow", [](const httplib::Request&, httplib::Response& response) {
+  server.Get("/app/slow", [](const httplib::Request& request, httplib::Response& response) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
-    html(response, "<!doctype html><title>Late</title><main>Late</main>");
+    html(response, workspacePage(request, true));
+  });
+  // Every other workspace address is a page a tab becomes ready on. Registered last: the first
+  // matching route answers.
+  server.Get(R"(/app/.+)", [](const httplib::Request&, httplib::Response& response) {
+    html(response, appPage(Greeting::none));
   });
 }
 

@@ -114,21 +114,30 @@ void GtkWindowSystem::onSurfaceState(GObject*, GParamSpec*, gpointer data) {
   static_cast<GtkWindowSystem*>(data)->emitChanged();
 }
 
-void GtkWindowSystem::onWidgetGone(gpointer data, GObject*) {
+// A dying object has lost its handlers and is notifying its weak references: nothing is
+// disconnected or unreferenced on it any more.
+void GtkWindowSystem::onWidgetGone(gpointer data, GObject* dying) {
   auto* self = static_cast<GtkWindowSystem*>(data);
   self->widget_ = nullptr;
-  self->releaseWindow();
+  self->rootHandler_ = 0;
+  if (G_OBJECT(self->window_) == dying)
+    self->forgetWindow();
+  else
+    self->releaseWindow();
   self->emitChanged();
 }
 
 void GtkWindowSystem::onWindowGone(gpointer data, GObject*) {
-  // Its handlers went with it; only the surface's may remain.
   auto* self = static_cast<GtkWindowSystem*>(data);
-  self->releaseSurface();
-  self->window_ = nullptr;
-  for (gulong& handler : self->windowHandlers_)
-    handler = 0;
+  self->forgetWindow();
   self->emitChanged();
+}
+
+void GtkWindowSystem::forgetWindow() {
+  releaseSurface();
+  window_ = nullptr;
+  for (gulong& handler : windowHandlers_)
+    handler = 0;
 }
 
 void GtkWindowSystem::onSurfaceGone(gpointer data, GObject*) {

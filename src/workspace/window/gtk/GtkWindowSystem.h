@@ -26,6 +26,7 @@ class GtkWindowSystem final : public WindowSystem {
   void followRoot();
   void followSurface();
   void releaseWindow();
+  void forgetWindow();
   void releaseSurface();
   void emitChanged() { changed_.emit(); }
 
