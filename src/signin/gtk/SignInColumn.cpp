@@ -13,6 +13,7 @@ SignInColumn::SignInColumn(Gtk::Widget& child) : child_(child) {
 
 SignInColumn::~SignInColumn() {
   pageSize_.disconnect();
+  relayout_.disconnect();
   child_.unparent();
 }
 
@@ -30,8 +31,16 @@ void SignInColumn::on_realize() {
   // The extra space follows the visible height, which changes with the window.
   if (auto* scrolled = dynamic_cast<Gtk::ScrolledWindow*>(get_ancestor(GTK_TYPE_SCROLLED_WINDOW))) {
     pageSize_.disconnect();
-    pageSize_ = scrolled->get_vadjustment()->property_page_size().signal_changed().connect(
-        [this] { queue_resize(); });
+    // The page size changes while the scrolled window allocates; a new layout is asked for
+    // after that, and only when the height really differs from the one measured.
+    pageSize_ = scrolled->get_vadjustment()->property_page_size().signal_changed().connect([this] {
+      if (visibleHeight() == measuredVisibleHeight_ || relayout_.connected())
+        return;
+      relayout_ = Glib::signal_idle().connect([this] {
+        queue_resize();
+        return false;
+      });
+    });
   }
 }
 
@@ -58,9 +67,10 @@ void SignInColumn::measure_vfunc(Gtk::Orientation orientation, int forSize, int&
   const int width = forSize < 0 ? kMaximumWidth + 2 * kSidePadding : forSize;
   int childMinimum = 0, childNatural = 0, ignored = 0;
   child_.measure(orientation, childWidthFor(width), childMinimum, childNatural, ignored, ignored);
-  const int padding = 2 * kVerticalPadding + extraBottomPadding(visibleHeight());
+  measuredVisibleHeight_ = visibleHeight();
+  const int padding = 2 * kVerticalPadding + extraBottomPadding(measuredVisibleHeight_);
   minimum = childMinimum + padding;
-  natural = std::max(childNatural + padding, visibleHeight());
+  natural = std::max(childNatural + padding, measuredVisibleHeight_);
 }
 
 void SignInColumn::size_allocate_vfunc(int width, int height, int) {

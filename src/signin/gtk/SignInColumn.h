@@ -35,6 +35,9 @@ class SignInColumn : public Gtk::Widget {
 
   Gtk::Widget& child_;
   sigc::connection pageSize_;
+  sigc::connection relayout_;
+  // The visible height the last measure used.
+  mutable int measuredVisibleHeight_ = -1;
 };
 
 }  // namespace orlith

@@ -12,13 +12,13 @@ std::string signInStyleSheet(bool) {
 .orlith-sheet-title { font-size: 22px; font-weight: 600; color: @orlith_ink; }
 .orlith-alert-title { font-size: 13px; font-weight: 700; color: @orlith_ink; }
 .orlith-subtitle { font-size: 13px; color: @orlith_inkMuted; }
-.orlith-text-13 { font-size: 13px; font-weight: 600; }
+.orlith-text-13, button.orlith-auth-link.orlith-text-13 { font-size: 13px; font-weight: 600; }
 .orlith-muted { color: @orlith_inkMuted; }
 .orlith-terms { font-size: 10px; color: @orlith_inkMuted; }
 .orlith-terms link { color: @orlith_accentText; }
 .orlith-confirmation { font-size: 13px; font-weight: 600; color: @orlith_success; }
 .orlith-error-line { font-size: 13px; font-weight: 600; color: @orlith_danger; }
-.orlith-back { all: unset; min-width: 32px; min-height: 32px; color: @orlith_ink; font-size: 13px; font-weight: 700; }
+.orlith-back, button.orlith-auth-link.orlith-back { min-width: 32px; min-height: 32px; color: @orlith_ink; font-size: 22px; font-weight: 600; }
 .orlith-input-row { padding-top: 16px; padding-bottom: 6px; border-bottom: 1px solid alpha(@orlith_hairline, 0.78); }
 .orlith-input-caption { font-size: 10px; font-weight: 600; color: @orlith_inkMuted; }
 entry.orlith-input, passwordentry.orlith-input {

@@ -298,12 +298,17 @@ void SignInView::buildReset() {
 }
 
 void SignInView::scheduleRefresh() {
-  if (refreshIdle_.connected())
+  if (refreshPending_)
     return;
-  refreshIdle_ = Glib::signal_idle().connect([this] {
-    refresh();
-    return false;
-  });
+  refreshPending_ = true;
+  // Before the next frame is laid out, so a change is drawn in the frame that follows it.
+  refreshIdle_ = Glib::signal_idle().connect(
+      [this] {
+        if (refreshPending_)
+          refresh();
+        return false;
+      },
+      Glib::PRIORITY_HIGH_IDLE);
 }
 
 void SignInView::setText(Gtk::Editable& entry, const std::string& value,
@@ -316,7 +321,7 @@ void SignInView::setText(Gtk::Editable& entry, const std::string& value,
 }
 
 void SignInView::refresh() {
-  refreshIdle_.disconnect();
+  refreshPending_ = false;
   AuthView& view = *view_;
   const AuthScene scene = view.scene();
   const EmailAuthMode mode = view.emailMode();
@@ -419,7 +424,7 @@ void SignInView::refreshSheets() {
 
 void SignInView::focusField(AuthField field) {
   // The field must be shown before it can take the focus.
-  if (refreshIdle_.connected())
+  if (refreshPending_)
     refresh();
   switch (field) {
     case AuthField::name:

@@ -145,6 +145,7 @@ class SignInView : public Gtk::Overlay {
 
   sigc::connection nameChanged_, emailChanged_, passwordChanged_, codeChanged_, resetChanged_;
   sigc::connection viewChanged_, focusRequested_, refreshIdle_;
+  bool refreshPending_ = false;
 };
 
 }  // namespace orlith
