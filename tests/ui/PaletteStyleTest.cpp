@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtkmm.h>
 
+#include "signin/gtk/AuthKitStyleSheet.h"
 #include "support/FakePreferences.h"
 #include "workspace/surface/OrlithPalette.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
+#include "workspace/window/gtk/WorkspaceChipStyleSheet.h"
 
 namespace orlith {
 namespace {
@@ -54,7 +56,7 @@ TEST(PaletteStyle, EveryNameResolvesInBothAppearancesAndFollowsTheChoice) {
   FakePreferences preferences;
   StubAppearanceEnvironment environment;
   AppearanceSettings settings(preferences, environment);
-  palette->follow(settings, preferences);
+  palette->follow(settings);
   EXPECT_FALSE(palette->isDark());
   EXPECT_EQ(lookup(label, "orlith_canvas"), bytes(OrlithPalette::canvas.light));
   settings.setPreference(OrlithAppearancePreference::dark);
@@ -67,6 +69,26 @@ TEST(PaletteStyle, EveryNameResolvesInBothAppearancesAndFollowsTheChoice) {
 
   palette.reset();
   EXPECT_EQ(lookup(label, "orlith_ink"), std::nullopt);
+}
+
+TEST(PaletteStyle, EverySheetOfTheAppParsesWithoutAnError) {
+  const std::pair<const char*, std::string> sheets[] = {
+      {"palette light", OrlithPalette::css(false)},
+      {"palette dark", OrlithPalette::css(true)},
+      {"sign-in kit light", authKitStyleSheet(false)},
+      {"sign-in kit dark", authKitStyleSheet(true)},
+      {"tab chips", WorkspaceChipStyleSheet::css()},
+  };
+  for (const auto& [name, css] : sheets) {
+    auto provider = Gtk::CssProvider::create();
+    std::vector<std::string> errors;
+    provider->signal_parsing_error().connect(
+        [&](const Glib::RefPtr<const Gtk::CssSection>& section, const Glib::Error& error) {
+          errors.push_back(section->to_string() + ": " + error.what());
+        });
+    provider->load_from_data(css);
+    EXPECT_THAT(errors, ::testing::IsEmpty()) << name;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // lines as it needs.
 #include "signin/gtk/AuthBrandLockup.h"
 
+#include "base/LocalizedStrings.h"
 #include "signin/TextFitting.h"
 
 namespace orlith {
@@ -10,7 +11,7 @@ AuthBrandLockup::AuthBrandLockup(const Glib::ustring& subtitle)
     : Gtk::Box(Gtk::Orientation::VERTICAL, 12),
       mark_(44),
       texts_(Gtk::Orientation::VERTICAL, 5),
-      word_("Orlith", kBrandWordMinimumScale) {
+      word_(localizedString("Orlith"), kBrandWordMinimumScale) {
   add_css_class("orlith-brand-lockup");
   set_hexpand(true);
   mark_.set_halign(Gtk::Align::CENTER);
@@ -35,8 +36,9 @@ AuthBrandLockup::AuthBrandLockup(const Glib::ustring& subtitle)
 }
 
 void AuthBrandLockup::setSubtitle(const Glib::ustring& subtitle) {
-  subtitle_.set_text(subtitle);
-  const Glib::ustring label = word_.label().get_text() + ", " + subtitle;
+  const std::string text = localizedString(subtitle.raw());
+  subtitle_.set_text(text);
+  const std::string label = word_.label().get_text().raw() + ", " + text;
   gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  label.c_str(), -1);
 }

@@ -12,6 +12,7 @@ namespace orlith {
 
 class AuthBrandLockup : public Gtk::Box {
  public:
+  // `subtitle` is a key of the string table.
   explicit AuthBrandLockup(const Glib::ustring& subtitle);
 
   void setSubtitle(const Glib::ustring& subtitle);

@@ -1,5 +1,6 @@
 // The two labels. The provider label fades with its button unless it shows its spinner: a
 // loading label stays at full opacity.
+#include "base/LocalizedStrings.h"
 #include "signin/TextFitting.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
 #include "signin/gtk/AuthPrimaryButtonLabel.h"
@@ -9,7 +10,9 @@ namespace orlith {
 
 AuthSocialButtonLabel::AuthSocialButtonLabel(const Glib::ustring& title, bool isLoading,
                                              Gtk::Widget& icon)
-    : slot_(Gtk::Orientation::HORIZONTAL), icon_(icon), title_(title, kButtonTitleMinimumScale) {
+    : slot_(Gtk::Orientation::HORIZONTAL),
+      icon_(icon),
+      title_(localizedString(title.raw()), kButtonTitleMinimumScale) {
   add_css_class(kAuthSocialLabelClass);
   set_hexpand(true);
   set_margin_start(15);
@@ -47,7 +50,8 @@ void AuthSocialButtonLabel::setLoading(bool isLoading) {
 }
 
 AuthPrimaryButtonLabel::AuthPrimaryButtonLabel(const Glib::ustring& title, bool isLoading)
-    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 8), title_(title, kButtonTitleMinimumScale) {
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 8),
+      title_(localizedString(title.raw()), kButtonTitleMinimumScale) {
   add_css_class(kAuthPrimaryLabelClass);
   set_hexpand(true);
   set_halign(Gtk::Align::CENTER);

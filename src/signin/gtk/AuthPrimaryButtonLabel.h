@@ -10,6 +10,7 @@ namespace orlith {
 
 class AuthPrimaryButtonLabel : public Gtk::Box {
  public:
+  // `title` is a key of the string table.
   AuthPrimaryButtonLabel(const Glib::ustring& title, bool isLoading);
 
   void setLoading(bool isLoading);

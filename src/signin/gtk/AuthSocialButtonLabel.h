@@ -12,7 +12,7 @@ namespace orlith {
 
 class AuthSocialButtonLabel : public Gtk::CenterBox {
  public:
-  // `icon` is owned by the caller and outlives the label.
+  // `title` is a key of the string table; `icon` is owned by the caller and outlives the label.
   AuthSocialButtonLabel(const Glib::ustring& title, bool isLoading, Gtk::Widget& icon);
 
   void setLoading(bool isLoading);

@@ -2,6 +2,8 @@
 // events only while loading, so the content below gets every click otherwise.
 #include "signin/gtk/LoadingOverlay.h"
 
+#include "base/LocalizedStrings.h"
+
 namespace orlith {
 
 LoadingOverlay::LoadingOverlay(bool isLoading) : veil_(Gtk::Orientation::VERTICAL) {
@@ -18,7 +20,7 @@ LoadingOverlay::LoadingOverlay(bool isLoading) : veil_(Gtk::Orientation::VERTICA
   spinner_.set_valign(Gtk::Align::CENTER);
   spinner_.set_vexpand(true);
   gtk_accessible_update_property(GTK_ACCESSIBLE(spinner_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                 "Loading", -1);
+                                 localizedString("Loading").c_str(), -1);
   veil_.append(spinner_);
   set_child(veil_);
   isLoading_ = !isLoading;

@@ -16,8 +16,7 @@ AppearanceStyleProvider::AppearanceStyleProvider(Glib::RefPtr<Gdk::Display> disp
 }
 
 AppearanceStyleProvider::~AppearanceStyleProvider() {
-  systemConnection_.disconnect();
-  preferenceConnection_.disconnect();
+  appearanceConnection_.disconnect();
   Gtk::StyleContext::remove_provider_for_display(display_, provider_);
 }
 
@@ -41,15 +40,9 @@ bool AppearanceStyleProvider::hasSheet(const std::string& key) const {
                      [&](const auto& sheet) { return sheet.first == key; });
 }
 
-void AppearanceStyleProvider::follow(AppearanceSettings& settings, Preferences& preferences) {
-  systemConnection_.disconnect();
-  preferenceConnection_.disconnect();
-  systemConnection_ = settings.environment().systemAppearanceChanged().connect(
+void AppearanceStyleProvider::follow(AppearanceSettings& settings) {
+  appearanceConnection_ = settings.resolvedAppearanceChanged().connect(
       [this, &settings] { setDark(settings.resolvedIsDark()); });
-  preferenceConnection_ = preferences.changed().connect([this, &settings](const std::string& key) {
-    if (key == AppearanceSettings::kPreferenceKey)
-      setDark(settings.resolvedIsDark());
-  });
   setDark(settings.resolvedIsDark());
 }
 

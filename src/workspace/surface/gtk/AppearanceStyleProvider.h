@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Preferences.h"
+#include "base/Observable.h"
 #include "workspace/surface/OrlithAppearancePreference.h"
 
 namespace orlith {
@@ -36,7 +36,7 @@ class AppearanceStyleProvider {
   bool hasSheet(const std::string& key) const;
 
   // Follows the app's resolved appearance from now on: the stored choice and the desktop's state.
-  void follow(AppearanceSettings& settings, Preferences& preferences);
+  void follow(AppearanceSettings& settings);
   // Loads the other form when `isDark` differs from the one in force.
   void setDark(bool isDark);
   bool isDark() const { return isDark_; }
@@ -48,8 +48,7 @@ class AppearanceStyleProvider {
   Glib::RefPtr<Gtk::CssProvider> provider_;
   std::vector<std::pair<std::string, CssForAppearance>> sheets_;
   bool isDark_;
-  sigc::connection systemConnection_;
-  sigc::connection preferenceConnection_;
+  ScopedConnection appearanceConnection_;
 };
 
 }  // namespace orlith

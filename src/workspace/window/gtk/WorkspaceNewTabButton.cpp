@@ -2,12 +2,16 @@
 // class; GTK's own transition follows the animation setting (reduce motion).
 #include "workspace/window/gtk/WorkspaceNewTabButton.h"
 
+#include "base/LocalizedStrings.h"
 #include "workspace/window/gtk/WorkspaceChipStyleSheet.h"
 
 namespace orlith {
 namespace {
 
-constexpr std::string_view kNewTabText = "New tab";
+const std::string& newTabText() {
+  static const std::string text = localizedString("New tab");
+  return text;
+}
 
 }  // namespace
 
@@ -21,7 +25,7 @@ WorkspaceNewTabButton::WorkspaceNewTabButton() {
 }
 
 void WorkspaceNewTabButton::update(bool isDark, bool disabled) {
-  presentation_ = presentWorkspaceNewTabButton(isDark, disabled, false, kNewTabText);
+  presentation_ = presentWorkspaceNewTabButton(isDark, disabled, false, newTabText());
   set_sensitive(presentation_.sensitive);
   set_tooltip_text(presentation_.tooltip);
   gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,

@@ -7,13 +7,17 @@
 
 #include <cmath>
 
+#include "base/LocalizedStrings.h"
 #include "workspace/surface/gtk/GdkColour.h"
 #include "workspace/window/gtk/WorkspaceChipStyleSheet.h"
 
 namespace orlith {
 namespace {
 
-constexpr std::string_view kCloseTabText = "Close tab";
+const std::string& closeTabText() {
+  static const std::string text = localizedString("Close tab");
+  return text;
+}
 
 Gtk::Allocation pixels(const ChipFrame& frame) {
   const int x = static_cast<int>(std::lround(frame.x));
@@ -119,7 +123,7 @@ void WorkspaceTabChipView::present() {
   input.windowActive = window && window->is_active();
   input.width = get_width() > 0 ? get_width() : tabWidth_;
   input.height = get_height() > 0 ? get_height() : kWorkspaceTabChipHeight;
-  presentation_ = presentWorkspaceTabChip(input, kCloseTabText);
+  presentation_ = presentWorkspaceTabChip(input, closeTabText());
 
   titleLabel_.set_text(presentation_.displayTitle);
   titleButton_.set_tooltip_text(presentation_.displayTitle);
@@ -163,7 +167,7 @@ void WorkspaceTabChipView::size_allocate_vfunc(int width, int height, int) {
   WorkspaceTabChipInput input;
   input.width = width;
   input.height = height;
-  const WorkspaceTabChipPresentation sized = presentWorkspaceTabChip(input, kCloseTabText);
+  const WorkspaceTabChipPresentation sized = presentWorkspaceTabChip(input, closeTabText());
   presentation_.titleFrame = sized.titleFrame;
   presentation_.closeFrame = sized.closeFrame;
   titleButton_.size_allocate(pixels(presentation_.titleFrame), -1);
