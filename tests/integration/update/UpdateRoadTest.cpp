@@ -326,6 +326,54 @@ TEST_F(UpdateRoadTest, CoordinatorChecksDownloadsPreparesAndInstallsFromTheStand
   EXPECT_EQ(namesIn(home_ / "cache/OrlithUpdates").size(), 1u);
 }
 
+// The app's installer client against the real service, which the test stops in the middle of
+// a call and then kills: that call is interrupted, and the later ones are refused at once.
+TEST_F(UpdateRoadTest, InstallerClientTellsALostServiceFromAnAnswer) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  control_["origin"] = "https://127.0.0.1:1";
+  control_["mode"] = "client";
+  const pid_t child = start(app, Json::object());
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  // Answered, whatever the service makes of an unknown token.
+  EXPECT_TRUE(results()[0]["outcome"].get<std::string>().starts_with("answer "))
+      << results()[0].dump();
+  const auto service = runningPrograms("OrlithUpdateInstaller");
+  ASSERT_EQ(service.size(), 1u);
+  ::kill(service[0], SIGSTOP);
+  test::writeFile(home_ / "go", "");
+  ASSERT_TRUE(waitFor([&] { return results().size() == 2; }, 30s));
+  std::this_thread::sleep_for(500ms);
+  ::kill(service[0], SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  const auto replies = results();
+  ASSERT_EQ(replies.size(), 6u) << test::readFile(home_ / "results.log");
+  EXPECT_EQ(replies[2]["outcome"], "The update installer was interrupted. Please try again.");
+  EXPECT_EQ(replies[3]["outcome"], "The update installer is unavailable.");
+  EXPECT_EQ(replies[4]["outcome"], "The update installer disconnected. Please check again.");
+  EXPECT_EQ(replies[5]["outcome"], "answer true");
+}
+
+// A service bundle sealed by another team breaks the app's own seal, which covers its nested
+// bundles: the client is refused before any process is started.
+TEST_F(UpdateRoadTest, InstallerClientWithAServiceOfAnotherTeamIsRefusedBeforeAnyProcessStarts) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  const test::TestTeam other;
+  other.seal(app / "Contents/XPCServices/OrlithUpdateInstaller.xpc");
+  team_.seal(app, test::applicationEntitlements(team_.id()));
+  control_["origin"] = "https://127.0.0.1:1";
+  control_["mode"] = "client";
+  control_["first"] = "prepare";
+  const pid_t child = start(app, Json::object());
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  EXPECT_EQ(results()[0]["step"], "connect");
+  EXPECT_EQ(results()[0]["outcome"], "The signed update installer is unavailable in this build.");
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(runningPrograms("OrlithUpdateInstaller").empty());
+}
+
 TEST_F(UpdateRoadTest, FirstInstallationCopiesTheRunningAppIntoAnEmptyUserApplicationsFolder) {
   const auto downloaded = home_ / "Downloads/Orlith.app";
   makeApp(downloaded, "1.0.0");

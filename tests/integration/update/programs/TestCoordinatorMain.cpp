@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <thread>
 
 #include "TestTreeLocations.h"
 #include "base/Json.h"
 #include "platform/curl/CurlHttpTransport.h"
 #include "platform/glib/GlibMainQueue.h"
 #include "platform/glib/GlibScheduler.h"
+#include "platform/glib/GlibTaskRunner.h"
 #include "update/client/UpdateCoordinator.h"
 #include "update/client/UpdateDownloader.h"
 #include "update/client/UpdateInstallerClient.h"
@@ -27,6 +29,57 @@ std::string readAll(const std::filesystem::path& file) {
 
 void append(const std::filesystem::path& file, const std::string& line) {
   std::ofstream(file, std::ios::app) << line << '\n';
+}
+
+bool waitForFile(const std::filesystem::path& file) {
+  for (int i = 0; i < 600; ++i) {
+    if (std::filesystem::exists(file))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+template <class T>
+std::string outcome(Task<T> task) {
+  try {
+    if constexpr (std::is_void_v<T>) {
+      runOnMainContext(std::move(task));
+      return "done";
+    } else {
+      return "answer " + Json(runOnMainContext(std::move(task))).dump();
+    }
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+}
+
+// The installer client against the real service: a first call, then one the service cannot
+// answer because the test stopped it and then killed it, then the calls after the loss.
+int probeClient(const std::filesystem::path& home, const std::filesystem::path& results,
+                const Json& control) {
+  SystemClock clock;
+  std::shared_ptr<UpdateInstallerClient> client;
+  try {
+    client = runOnMainContext(UpdateInstallerClient::connect(clock));
+  } catch (const std::exception& error) {
+    append(results, Json{{"step", "connect"}, {"outcome", error.what()}}.dump());
+    return 0;
+  }
+  const std::string first = control.value("first", "cancel") == "prepare"
+                                ? outcome(client->prepareCurrentApplication())
+                                : outcome(client->cancel("none"));
+  append(results, Json{{"step", "first"}, {"outcome", first}}.dump());
+  if (!waitForFile(home / "go"))
+    return 1;
+  append(results, Json{{"step", "calling"}}.dump());
+  append(results,
+         Json{{"step", "cut"}, {"outcome", outcome(client->prepareCurrentApplication())}}.dump());
+  append(results,
+         Json{{"step", "after"}, {"outcome", outcome(client->prepareCurrentApplication())}}.dump());
+  append(results, Json{{"step", "install"}, {"outcome", outcome(client->install("t"))}}.dump());
+  append(results, Json{{"step", "cancel"}, {"outcome", outcome(client->cancel("t"))}}.dump());
+  return 0;
 }
 
 }  // namespace
@@ -47,6 +100,9 @@ int main() {
 
   GlibMainQueue queue;
   MainQueue::Installation installation(queue);
+  if (control.value("mode", "") == "client") {
+    return probeClient(home, results, control);
+  }
   GlibScheduler scheduler;
   SystemClock clock;
   RandomUuidSource uuids;
