@@ -120,6 +120,12 @@ class CoordinatorFixture : public ::testing::Test {
     coordinator->changed().connect([this] { snapshots.push_back(coordinator->snapshot()); });
   }
 
+  // Ends the periodic task's sleep, so its frame is freed rather than left suspended.
+  ~CoordinatorFixture() override {
+    coordinator.reset();
+    queue.runUntilIdle();
+  }
+
   static VerifiedUpdateRelease release(const std::string& version = "1.1.0") {
     return {version, *Url::parse("https://127.0.0.1/downloads/Orlith-" + version + ".zip"),
             std::string(64, 'a'), "{}"};
