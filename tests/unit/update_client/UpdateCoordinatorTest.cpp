@@ -215,6 +215,7 @@ TEST_F(CoordinatorTimingTest, TheNextWaitStartsWhenTheCheckEnds) {
   run();
   ASSERT_EQ(checkGate.heldCount(), 1u);
   time.advance(1000s);
+  holdChecks = false;
   checkGate.releaseOne();
   run();
   time.advance(21'599s);
