@@ -4,7 +4,6 @@
 #include <gtkmm.h>
 
 #include "UiHarness.h"
-#include "WidgetPixels.h"
 #include "signin/gtk/AuthBrandLockup.h"
 #include "signin/gtk/AuthFilledButtonStyle.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
@@ -23,25 +22,23 @@ namespace {
 class SignInKitTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Looks are compared right after a state change: no transitions.
-    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
     styles_ = AppearanceStyleProvider::palette(Gdk::Display::get_default(), false);
     addAuthKitStyleSheet(*styles_);
   }
 
-  void redraw() { gtk_test_widget_wait_for_draw(GTK_WIDGET(window_->gobj())); }
+  void redraw() { testing::presentAndWait(window_->gobj()); }
 
   // How many pixels of the two renderings differ by more than the tolerance, within columns
   // [fromX, toX) and one pixel inside the top and bottom.
   static int differingPixels(const testing::WidgetPixels& a, const testing::WidgetPixels& b,
                              int fromX = 0, int toX = -1) {
-    EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(b.width, b.height));
+    EXPECT_EQ(std::make_pair(a.width(), a.height()), std::make_pair(b.width(), b.height()));
     if (toX < 0)
-      toX = a.width;
+      toX = a.width();
     int count = 0;
-    for (int y = 1; y + 1 < a.height; ++y) {
+    for (int y = 1; y + 1 < a.height(); ++y) {
       for (int x = fromX; x < toX; ++x)
-        count += testing::closeTo(a.at(x, y), b.at(x, y)) ? 0 : 1;
+        count += a.at(x, y).near(b.at(x, y)) ? 0 : 1;
     }
     return count;
   }
@@ -51,8 +48,7 @@ class SignInKitTest : public ::testing::Test {
     window_ = std::make_unique<Gtk::Window>();
     window_->set_default_size(width, height);
     window_->set_child(content);
-    window_->present();
-    gtk_test_widget_wait_for_draw(GTK_WIDGET(window_->gobj()));
+    testing::presentAndWait(window_->gobj());
     return *window_;
   }
 
@@ -73,7 +69,6 @@ class SignInKitTest : public ::testing::Test {
   void TearDown() override {
     if (window_)
       window_->destroy();
-    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
   }
 
   std::unique_ptr<AppearanceStyleProvider> styles_;
@@ -177,7 +172,7 @@ TEST_F(SignInKitTest, LockupIsOneAccessibleElementAndItsWordShrinksBeforeTruncat
   window_->set_size_request(60, -1);
   gtk_widget_queue_resize(GTK_WIDGET(window_->gobj()));
   testing::spinUntil([&] { return lockup.get_width() <= 80; }, std::chrono::seconds(5));
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(window_->gobj()));
+  redraw();
   EXPECT_LT(lockup.word().scale(), 1.0);
   EXPECT_GE(lockup.word().scale(), 0.78);
   EXPECT_GT(lockup.subtitle().get_height(), wideSubtitleHeight);
@@ -277,7 +272,7 @@ TEST_F(SignInKitTest, LoadingProviderLabelStaysOpaqueWithItsSpinnerWhileItsButto
   for (auto& button : buttons)
     pictures.push_back(testing::renderWidget(GTK_WIDGET(button->gobj())));
   // The title's part of the button; the spinner, which turns, sits at the leading edge.
-  const int from = pictures[0].width * 2 / 5, to = pictures[0].width * 9 / 10;
+  const int from = pictures[0].width() * 2 / 5, to = pictures[0].width() * 9 / 10;
   EXPECT_EQ(differingPixels(pictures[0], pictures[1], from, to), 0);
   EXPECT_GT(differingPixels(pictures[0], pictures[2], from, to), 0);
   EXPECT_TRUE(labels[1]->spinner().get_visible());
@@ -336,8 +331,8 @@ TEST_F(SignInKitTest, SavesAPictureOfTheKitInLightAndDark) {
     // The page's own background is the canvas of the appearance.
     const SrgbColour& canvas = OrlithPalette::canvas.resolved(dark);
     auto byte = [](double c) { return static_cast<int>(std::lround(c * 255)); };
-    EXPECT_TRUE(testing::closeTo(picture.at(2, 2),
-                                 {byte(canvas.red), byte(canvas.green), byte(canvas.blue), 255}));
+    EXPECT_TRUE(picture.at(2, 2).near(
+        testing::Rgba{byte(canvas.red), byte(canvas.green), byte(canvas.blue), 255}));
   }
 }
 

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "UiHarness.h"
-#include "WidgetPixels.h"
 #include "workspace/window/gtk/WorkspaceNewTabButton.h"
 #include "workspace/window/gtk/WorkspaceTabChipView.h"
 
@@ -24,22 +23,13 @@ class WorkspaceTabChipTest : public ::testing::Test {
     box_.append(*chip_);
     window_.set_default_size(400, 100);
     window_.set_child(box_);
-    window_.present();
-    gtk_test_widget_wait_for_draw(GTK_WIDGET(window_.gobj()));
+    testing::presentAndWait(window_.gobj());
   }
 
   void TearDown() override { window_.destroy(); }
 
-  // Presents the window until it is the active one. Other tests' windows on the same display
-  // may take activity whenever the main loop runs, so checks follow this without running it.
-  bool makeActive() {
-    return testing::spinUntil(
-        [&] {
-          if (!window_.is_active())
-            window_.present();
-          return window_.is_active();
-        },
-        std::chrono::seconds(10));
+  static bool near(const testing::Rgba& actual, const testing::Rgba& expected, int tolerance = 3) {
+    return actual.near(expected, tolerance);
   }
 
   // The pointer crossing the chip, as its motion controller reports it.
@@ -93,7 +83,7 @@ TEST_F(WorkspaceTabChipTest, MeasuresItsWidthBy26AndPlacesItsButtons) {
 
   chip_->update(
       "Roadmap", false, false, false, 80, [] {}, [] {});
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(window_.gobj()));
+  testing::presentAndWait(window_.gobj());
   EXPECT_EQ(chip_->get_width(), 80);
   EXPECT_FALSE(chip_->closeButton().get_visible());
   EXPECT_EQ(bounds(chip_->titleButton()), (std::array<int, 4>{12, 1, 31, 24}));
@@ -141,7 +131,7 @@ TEST_F(WorkspaceTabChipTest, OnlyTheTitleSelectsAndOnlyTheCrossCloses) {
 
 TEST_F(WorkspaceTabChipTest, HoverShowsOnlyInTheActiveWindow) {
   const SrgbColour veil = SrgbColour::grey(0, 0.045);
-  ASSERT_TRUE(makeActive());
+  ASSERT_TRUE(testing::activate(window_.gobj()));
   cross(true);
   EXPECT_EQ(chip_->presentation().fill, veil);
   cross(false);
@@ -154,8 +144,47 @@ TEST_F(WorkspaceTabChipTest, HoverShowsOnlyInTheActiveWindow) {
   ASSERT_TRUE(testing::spinUntil([&] { return !window_.is_active(); }, std::chrono::seconds(5)));
   EXPECT_EQ(chip_->presentation().fill, SrgbColour::clear());
   other.destroy();
-  ASSERT_TRUE(makeActive());
+  ASSERT_TRUE(testing::activate(window_.gobj()));
   EXPECT_EQ(chip_->presentation().fill, veil);
+}
+
+TEST(WorkspaceTabStripPicture, SavesChipsAndTheNewTabButtonInLightAndDark) {
+  auto backdrops = Gtk::CssProvider::create();
+  backdrops->load_from_data(
+      ".strip-light { background-color: rgb(242,242,242); }"
+      ".strip-dark { background-color: rgb(30,30,30); }");
+  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), backdrops,
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  for (bool dark : {false, true}) {
+    Gtk::Window window;
+    Gtk::Box strip(Gtk::Orientation::HORIZONTAL, 4);
+    strip.add_css_class(dark ? "strip-dark" : "strip-light");
+    strip.set_margin_top(0);
+    WorkspaceTabChipView selected, plain, untitled;
+    selected.update(
+        "Quarterly roadmap", true, true, dark, 160, [] {}, [] {});
+    plain.update(
+        "A very long page title that does not fit", false, true, dark, 150, [] {}, [] {});
+    untitled.update(
+        "", false, false, dark, 120, [] {}, [] {});
+    WorkspaceNewTabButton add, full;
+    add.update(dark, false);
+    full.update(dark, true);
+    for (Gtk::Widget* child :
+         std::initializer_list<Gtk::Widget*>{&selected, &plain, &untitled, &add, &full}) {
+      child->set_valign(Gtk::Align::CENTER);
+      strip.append(*child);
+    }
+    strip.set_size_request(-1, 34);
+    window.set_child(strip);
+    testing::presentAndWait(window.gobj());
+    const auto path = testing::renderWidget(GTK_WIDGET(strip.gobj()))
+                          .save(dark ? "tab-strip-dark" : "tab-strip-light");
+    EXPECT_GT(std::filesystem::file_size(path), 500u);
+    EXPECT_FALSE(untitled.closeButton().get_visible());
+    window.destroy();
+  }
+  Gtk::StyleContext::remove_provider_for_display(Gdk::Display::get_default(), backdrops);
 }
 
 TEST(WorkspaceNewTabButtonTest, DisabledButtonNamesTheTabLimit) {
@@ -181,12 +210,12 @@ TEST_F(WorkspaceTabChipTest, DrawsSelectionAndHoverInTheirColours) {
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   box_.add_css_class("chip-backdrop");
   auto render = [&] {
-    gtk_test_widget_wait_for_draw(GTK_WIDGET(window_.gobj()));
+    testing::presentAndWait(window_.gobj());
     return testing::renderWidget(GTK_WIDGET(box_.gobj()));
   };
   auto grey = [](double level, double alpha) {
     const int value = static_cast<int>(std::lround(255 * (level * alpha + (1 - alpha))));
-    return std::array<int, 4>{value, value, value, 255};
+    return testing::Rgba{value, value, value, 255};
   };
   // The outline's pixel row also holds about half of the fill, which is inset by 0.5; the
   // renderer's antialiasing leaves a few levels of slack there.
@@ -194,34 +223,34 @@ TEST_F(WorkspaceTabChipTest, DrawsSelectionAndHoverInTheirColours) {
     const double under = (1.0 + fill) / 2;
     const int value =
         static_cast<int>(std::lround(255 * (outline * outlineAlpha + under * (1 - outlineAlpha))));
-    return std::array<int, 4>{value, value, value, 255};
+    return testing::Rgba{value, value, value, 255};
   };
   // (6, 13) lies in the margin before the title, inside the fill; (80, 0) on the outline.
   chip_->update(
       "Roadmap", true, true, false, 160, [] {}, [] {});
   auto light = render();
-  EXPECT_TRUE(testing::closeTo(light.at(6, 13), {252, 251, 248, 255}));
-  EXPECT_TRUE(testing::closeTo(light.at(80, 0), outlined(250 / 255.0, 0, 0.28), 8));
+  EXPECT_TRUE(near(light.at(6, 13), {252, 251, 248, 255}));
+  EXPECT_TRUE(near(light.at(80, 0), outlined(250 / 255.0, 0, 0.28), 8));
 
   chip_->update(
       "Roadmap", true, true, true, 160, [] {}, [] {});
   auto dark = render();
-  EXPECT_TRUE(testing::closeTo(dark.at(6, 13), grey(0.17, 1)));
-  EXPECT_TRUE(testing::closeTo(dark.at(80, 0), outlined(0.17, 1, 0.28), 8));
+  EXPECT_TRUE(near(dark.at(6, 13), grey(0.17, 1)));
+  EXPECT_TRUE(near(dark.at(80, 0), outlined(0.17, 1, 0.28), 8));
   dark.save("tab-chip-dark-selected");
 
   chip_->update(
       "Roadmap", false, true, false, 160, [] {}, [] {});
-  EXPECT_TRUE(testing::closeTo(render().at(6, 13), {255, 255, 255, 255}));
+  EXPECT_TRUE(near(render().at(6, 13), {255, 255, 255, 255}));
   cross(true);
   // Rendering runs the main loop, where another test's window may take activity: retry then.
   std::optional<testing::WidgetPixels> hovered;
   for (int attempt = 0; attempt < 5 && !(hovered && window_.is_active()); ++attempt) {
-    ASSERT_TRUE(makeActive());
+    ASSERT_TRUE(testing::activate(window_.gobj()));
     hovered.emplace(render());
   }
   ASSERT_TRUE(window_.is_active());
-  EXPECT_TRUE(testing::closeTo(hovered->at(6, 13), grey(0, 0.045)));
+  EXPECT_TRUE(near(hovered->at(6, 13), grey(0, 0.045)));
   hovered->save("tab-chip-light-hovered");
 
   Gtk::StyleContext::remove_provider_for_display(Gdk::Display::get_default(), backdrop);
