@@ -52,6 +52,13 @@ void WorkspaceTabSurfaceHost::sync(const std::shared_ptr<WorkspaceTabsModel>& ta
   updateVisibility();
 }
 
+void WorkspaceTabSurfaceHost::clear() {
+  auto surfaces = std::exchange(surfaces_, {});
+  selectedID_.reset();
+  for (auto& [id, surface] : surfaces)
+    surface->dismantle();
+}
+
 void WorkspaceTabSurfaceHost::setVisibilityInputs(const TabSurfaceVisibilityInputs& inputs) {
   inputs_ = inputs;
   updateVisibility();

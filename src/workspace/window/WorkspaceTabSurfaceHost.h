@@ -57,6 +57,8 @@ class WorkspaceTabSurfaceHost {
   // Brings the surfaces in line with the tabs (a new tab's surface is added, a closed tab's is
   // dismantled, the others are kept and refreshed) and recomputes visibility.
   void sync(const std::shared_ptr<WorkspaceTabsModel>& tabs);
+  // Dismantles every surface (the window's tabs are no longer shown).
+  void clear();
   // The window or the host changed: recomputes visibility and the tabs' rendering activity.
   void setVisibilityInputs(const TabSurfaceVisibilityInputs& inputs);
   void updateVisibility();
