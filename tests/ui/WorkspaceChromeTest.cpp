@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 #include <gtkmm.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -260,6 +261,87 @@ TEST_F(WorkspaceChromeTest, BarColoursFollowAppearanceAndWindowActivity) {
   other.destroy();
 }
 
+TEST_F(WorkspaceChromeTest, ToolButtonsTakeTheHoverFillOnlyWhenEnabled) {
+  show(snapshotOf(1, 0));  // forward is disabled, search enabled
+  Gtk::Button& forward = chrome_->navCluster().forwardButton();
+  Gtk::Button& search = chrome_->searchButton();
+  forward.set_state_flags(Gtk::StateFlags::PRELIGHT, false);
+  search.set_state_flags(Gtk::StateFlags::PRELIGHT, false);
+  settle();
+  // Near the left edge, clear of the symbol: black at 0.06 over 242 gives 227.
+  const auto at = [&](Gtk::Widget& button) {
+    const Bounds bounds = of(button);
+    return greyAt(*chrome_, static_cast<int>(bounds.x) + 3,
+                  static_cast<int>(bounds.y + bounds.height / 2));
+  };
+  EXPECT_NEAR(at(search), 227, 3);
+  EXPECT_NEAR(at(forward), 242, 3);
+}
+
+// Animations on for one test; the harness keeps them off elsewhere.
+class AnimatedChromeTest : public WorkspaceChromeTest {
+ protected:
+  void SetUp() override {
+    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
+    WorkspaceChromeTest::SetUp();
+  }
+  void TearDown() override {
+    WorkspaceChromeTest::TearDown();
+    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+  }
+
+  // The widths `widget` takes on its way, frame by frame, until `done`.
+  std::vector<double> widthsUntil(Gtk::Widget& widget, const std::function<bool()>& done) {
+    std::vector<double> widths;
+    testing::spinUntil(
+        [&] {
+          widths.push_back(of(widget).width);
+          return done();
+        },
+        5s);
+    return widths;
+  }
+};
+
+TEST_F(AnimatedChromeTest, TabCountAndFullScreenChangesMoveThroughIntermediateFrames) {
+  show(snapshotOf(1, 0));
+  Gtk::Widget& chip = *chrome_->tabStrip().chip("T0");
+  chrome_->update(snapshotOf(10, 9));
+  auto widths = widthsUntil(chip, [&] { return !chrome_->tabStrip().isAnimating(); });
+  EXPECT_NEAR(of(chip).width, 82.8, 1);
+  EXPECT_TRUE(
+      std::any_of(widths.begin(), widths.end(), [](double w) { return w > 90 && w < 150; }));
+
+  Gtk::Widget& back = chrome_->navCluster().backButton();
+  chrome_->setFullScreen(true);
+  std::vector<double> positions;
+  testing::spinUntil(
+      [&] {
+        positions.push_back(of(back).x);
+        return of(back).x == 12;
+      },
+      5s);
+  EXPECT_NEAR(of(back).x, 12, 0.5);
+  EXPECT_TRUE(
+      std::any_of(positions.begin(), positions.end(), [](double x) { return x > 20 && x < 70; }));
+}
+
+TEST_F(AnimatedChromeTest, ANewSelectionScrollsToTheCentreOverTime) {
+  show(snapshotOf(20, 0));
+  ASSERT_DOUBLE_EQ(chrome_->tabStrip().scrollOffset(), 0);
+  chrome_->update(snapshotOf(20, 10));
+  std::vector<double> offsets;
+  testing::spinUntil(
+      [&] {
+        offsets.push_back(chrome_->tabStrip().scrollOffset());
+        return !chrome_->tabStrip().isAnimating();
+      },
+      5s);
+  EXPECT_DOUBLE_EQ(chrome_->tabStrip().scrollOffset(), 452);
+  EXPECT_TRUE(std::any_of(offsets.begin(), offsets.end(),
+                          [](double offset) { return offset > 20 && offset < 430; }));
+}
+
 TEST_F(WorkspaceChromeTest, NavigationFollowsTheSelectedTab) {
   WorkspaceChromeInputs inputs;
   inputs.canGoBack = true;
@@ -337,6 +419,10 @@ TEST_F(WorkspaceChromeTest, AccountMenuStatesComeFromTheActionGroup) {
   settle();
   EXPECT_EQ(calls_.menuOpenings, 1);
   chrome_->accountMenu().popdown();
+  // Let the popover close completely before its window goes.
+  ASSERT_TRUE(
+      testing::spinUntil([&] { return !chrome_->accountMenu().get_popover()->get_visible(); }, 5s));
+  settle();
 }
 
 class StubAppearanceEnvironment final : public AppearanceEnvironment {

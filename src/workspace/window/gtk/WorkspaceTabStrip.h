@@ -45,7 +45,8 @@ class WorkspaceTabStrip : public Gtk::Widget {
   Gtk::Widget& chipArea();
   bool overflows() const { return overflows_; }
   double scrollOffset() const { return offset_; }
-  bool isAnimating() const { return tickId_ != 0; }
+  // Also true while a centring waits for the next layout.
+  bool isAnimating() const { return tickId_ != 0 || centreOnNextLayout_; }
 
  protected:
   Gtk::SizeRequestMode get_request_mode_vfunc() const override;
