@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -238,14 +239,27 @@ TEST_F(WorkspaceChromeTest, ChipsAndTheNewTabButtonReachTheirActions) {
 
 TEST_F(WorkspaceChromeTest, BarColoursFollowAppearanceAndWindowActivity) {
   show(snapshotOf(1, 0));
-  ASSERT_TRUE(testing::activate(window_.gobj()));
-  settle();
-  // Inside the empty leading slot: only the bar's background.
-  const int x = 40, y = 17;
-  EXPECT_NEAR(greyAt(*chrome_, x, y), 242, 3);
+  // Inside the empty leading slot: only the bar's background. Other tests' windows share the
+  // display and may take the activity at any time: a probe counts only when the window's
+  // activity was as wanted before and after it.
+  const auto probe = [&](bool active) -> std::optional<int> {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      if (active)
+        testing::activate(window_.gobj());
+      settle();
+      if ((gtk_window_is_active(window_.gobj()) != FALSE) != active)
+        continue;
+      const int grey = greyAt(*chrome_, 40, 17);
+      if ((gtk_window_is_active(window_.gobj()) != FALSE) == active)
+        return grey;
+    }
+    return std::nullopt;
+  };
+  EXPECT_THAT(probe(true),
+              ::testing::Optional(::testing::AllOf(::testing::Ge(239), ::testing::Le(245))));
   chrome_->setDark(true);
-  settle();
-  EXPECT_NEAR(greyAt(*chrome_, x, y), 30, 3);
+  EXPECT_THAT(probe(true),
+              ::testing::Optional(::testing::AllOf(::testing::Ge(27), ::testing::Le(33))));
   testing::renderWidget(GTK_WIDGET(chrome_->gobj())).save("workspace-chrome-dark");
 
   // Without a window manager the last presented window is the active one.
@@ -253,11 +267,11 @@ TEST_F(WorkspaceChromeTest, BarColoursFollowAppearanceAndWindowActivity) {
   other.set_default_size(100, 100);
   testing::presentAndWait(other.gobj());
   ASSERT_TRUE(testing::spinUntil([&] { return !gtk_window_is_active(window_.gobj()); }, 10s));
-  settle();
-  EXPECT_NEAR(greyAt(*chrome_, x, y), 36, 3);
+  EXPECT_THAT(probe(false),
+              ::testing::Optional(::testing::AllOf(::testing::Ge(33), ::testing::Le(39))));
   chrome_->setDark(false);
-  settle();
-  EXPECT_NEAR(greyAt(*chrome_, x, y), 246, 3);
+  EXPECT_THAT(probe(false),
+              ::testing::Optional(::testing::AllOf(::testing::Ge(243), ::testing::Le(249))));
   other.destroy();
 }
 
@@ -268,14 +282,16 @@ TEST_F(WorkspaceChromeTest, ToolButtonsTakeTheHoverFillOnlyWhenEnabled) {
   forward.set_state_flags(Gtk::StateFlags::PRELIGHT, false);
   search.set_state_flags(Gtk::StateFlags::PRELIGHT, false);
   settle();
-  // Near the left edge, clear of the symbol: black at 0.06 over 242 gives 227.
+  // Near the left edge, clear of the symbol: black at 0.06 over the bar. The bar's own grey is
+  // read beside it, since other tests' windows may change this one's activity.
   const auto at = [&](Gtk::Widget& button) {
     const Bounds bounds = of(button);
     return greyAt(*chrome_, static_cast<int>(bounds.x) + 3,
                   static_cast<int>(bounds.y + bounds.height / 2));
   };
-  EXPECT_NEAR(at(search), 227, 3);
-  EXPECT_NEAR(at(forward), 242, 3);
+  const int bar = greyAt(*chrome_, 40, 17);
+  EXPECT_NEAR(at(search), bar * 0.94, 3);
+  EXPECT_NEAR(at(forward), bar, 3);
 }
 
 // Animations on for one test; the harness keeps them off elsewhere.
