@@ -176,6 +176,7 @@ TEST_F(WorkspaceChromeTest, TenTabsShareTheStripAndElevenScrollWithTheSelectionC
   EXPECT_NEAR(of(*chrome_->tabStrip().chip("T5")).centre(), viewport.centre(), 1);
   EXPECT_NEAR(of(*chrome_->tabStrip().chip("T5")).width, 80, 0.5);
   expectSpan(of(chrome_->tabStrip().newTabButton()), 1067, 1095, "new-tab button after the row");
+  testing::renderWidget(GTK_WIDGET(chrome_->gobj())).save("workspace-chrome-eleven-tabs");
 
   // A later selection scrolls as far as the end allows.
   chrome_->update(snapshotOf(11, 10));
