@@ -1,9 +1,8 @@
 // Changes of the tabs and the session are drawn once per main-loop turn.
 #include "workspace/window/gtk/WorkspaceView.h"
 
-#include "base/Json.h"
 #include "base/MainQueue.h"
-#include "workspace/window/WorkspaceChromeState.h"
+#include "workspace/window/WorkspaceChromeController.h"
 #include "workspace/window/gtk/WorkspaceViewStyle.h"
 
 namespace orlith {
@@ -20,7 +19,10 @@ WorkspaceView::WorkspaceView(WorkspaceWindowServices& services,
       surfaces_(services, network, std::move(options)),
       refresh_([this] { refresh(); }) {
   add_css_class(kCanvasClass);
-  chrome_ = std::make_unique<WorkspaceChrome>(chromeActions(), std::move(indicator));
+  // The chrome keeps itself in line with the tabs, every tab's title and the session.
+  chrome_ = WorkspaceChrome::bound(std::make_shared<WorkspaceChromeController>(
+                                       tabs_, services_.session, openWindow_, MainQueue::shared()),
+                                   services_.appearance, std::move(indicator));
   append(*chrome_);
   append(shadow_);
   stack_.set_transition_type(Gtk::StackTransitionType::NONE);
@@ -57,91 +59,12 @@ void WorkspaceView::refresh() {
     if (stack_.get_visible_child() != &cover_)
       stack_.set_visible_child(cover_);
   }
-  WorkspaceChromeSnapshot snapshot;
-  for (const auto& tab : tabs_->tabs())
-    snapshot.tabs.push_back({tab->id(), tab->pageTitle()});
-  snapshot.selectedID = tabs_->selectedID();
-  WorkspaceChromeInputs inputs;
-  inputs.tabCount = tabs_->tabs().size();
-  inputs.maximumTabs = WorkspaceTabsModel::kMaximumTabs;
-  auto selected = tabs_->selectedTab();
-  inputs.hasSelectedTab = selected != nullptr;
-  if (selected) {
-    inputs.canGoBack = selected->canGoBack();
-    inputs.canGoForward = selected->canGoForward();
-    inputs.isLoading = selected->isLoading();
-    inputs.selectedShowsWorkspacePage = tabs_->showsWorkspacePage(*selected);
-  }
-  if (const auto& session = services_.session->currentSession())
-    inputs.email = session->email;
-  snapshot.state = WorkspaceChromeState::from(inputs);
-  chrome_->update(snapshot);
   if (onRefreshed)
     onRefreshed();
 }
 
 void WorkspaceView::applyAppearance() {
-  bool dark = services_.appearance.resolvedIsDark();
-  chrome_->setDark(dark);
-  shadow_.setDark(dark);
-}
-
-WorkspaceChrome::Actions WorkspaceView::chromeActions() {
-  // Each action reads the tabs model when it runs; the model is the window's and outlives the
-  // view. A control whose target is gone does nothing.
-  std::weak_ptr<WorkspaceTabsModel> weak = tabs_;
-  auto onSelected = [weak](auto action) {
-    return [weak, action] {
-      auto tabs = weak.lock();
-      auto tab = tabs ? tabs->selectedTab() : nullptr;
-      if (tab)
-        action(*tabs, *tab);
-    };
-  };
-  WorkspaceChrome::Actions actions;
-  actions.back = onSelected([](WorkspaceTabsModel&, WorkspaceModel& tab) {
-    if (auto view = tab.webView())
-      view->goBack();
-  });
-  actions.forward = onSelected([](WorkspaceTabsModel&, WorkspaceModel& tab) {
-    if (auto view = tab.webView())
-      view->goForward();
-  });
-  actions.reload =
-      onSelected([](WorkspaceTabsModel&, WorkspaceModel& tab) { tab.reload(ReloadCache::use); });
-  actions.home = onSelected([](WorkspaceTabsModel&, WorkspaceModel& tab) { tab.retry(); });
-  actions.toggleSidebar = onSelected([](WorkspaceTabsModel& tabs, WorkspaceModel& tab) {
-    if (!tabs.showsWorkspacePage(tab))
-      return;
-    if (tab.pendingCommands().enqueue(Json{{"type", "toggle-sidebar"}}))
-      tab.startCommandDeliveryIfNeeded();
-  });
-  actions.selectTab = [weak](const std::string& id) {
-    if (auto tabs = weak.lock())
-      tabs->select(id);
-  };
-  actions.closeTab = [weak](const std::string& id) {
-    if (auto tabs = weak.lock())
-      tabs->closeTab(id);
-  };
-  actions.newTab = [weak] {
-    if (auto tabs = weak.lock())
-      tabs->newTab();
-  };
-  actions.search = [this, weak] {
-    if (auto tabs = weak.lock())
-      tabs->routeDesktopCommand(WorkspaceTabsModel::kSearchCommand,
-                                services_.session->sessionRevision(), openWindow_);
-  };
-  actions.signOut = [session = std::weak_ptr<WorkspaceSession>(services_.session)] {
-    // The window takes this view down when the session ends: not from inside its own menu.
-    MainQueue::shared().post([session] {
-      if (auto live = session.lock())
-        live->signOut();
-    });
-  };
-  actions.accountMenuOpening = [this] { refresh(); };
-  return actions;
+  shadow_.setDark(services_.appearance.resolvedIsDark());
 }
 
 }  // namespace orlith

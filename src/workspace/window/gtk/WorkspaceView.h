@@ -42,7 +42,6 @@ class WorkspaceView : public Gtk::Box {
 
  private:
   void refresh();
-  WorkspaceChrome::Actions chromeActions();
   void applyAppearance();
 
   WorkspaceWindowServices& services_;
