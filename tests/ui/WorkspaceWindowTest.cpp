@@ -67,7 +67,6 @@ TEST_F(WorkspaceWindow, ShowsTheChromeOverTheSelectedTabOnlyAndSwitchingNeverRel
   EXPECT_EQ(workspace.shadow().get_height(), 1);
   EXPECT_EQ(workspace.chrome().tabStrip().get_mapped(), true);
 
-  testing::renderWidget(GTK_WIDGET(workspace.chrome().gobj())).save("workspace-chrome-two-tabs");
   testing::saveScreen("workspace-window-two-tabs");
   testing::saveSnapshot(secondView, "workspace-window-second-tab");
 
