@@ -70,7 +70,10 @@ TEST_F(WorkspaceWindow, ShowsTheChromeOverTheSelectedTabOnlyAndSwitchingNeverRel
   testing::saveScreen("workspace-window-two-tabs");
   testing::saveSnapshot(secondView, "workspace-window-second-tab");
 
+  // In the active window the keyboard follows the selection into the page.
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj()), 10s));
   window.tabs()->select(first->id());
+  EXPECT_TRUE(spinUntil([&] { return gtk_widget_has_focus(GTK_WIDGET(firstView)) == TRUE; }, 5s));
   ASSERT_TRUE(waitFor(firstView, "document.hidden === false"));
   EXPECT_EQ(evaluate(firstView, "window.__counter"), 41) << "the page was not loaded again";
   EXPECT_TRUE(firstContainer->widget().get_mapped());
