@@ -47,7 +47,6 @@ class MainWindow : public Gtk::ApplicationWindow {
 
  private:
   void sessionChanged();
-  std::unique_ptr<Gtk::Widget> makeChrome();
 
   ApplicationContext& context_;
   WorkspaceNetworkSession& network_;
