@@ -40,7 +40,10 @@ bool installerIsBundled() {
 }  // namespace
 
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
-    OrlithEnvironment environment, WorkspaceNetworkSession& network) {
+    OrlithEnvironment environment, WorkspaceNetworkSession& network,
+    std::unique_ptr<UpdateClient> updates) {
+  if (!updates)
+    updates = std::make_unique<NoUpdateClient>(installerIsBundled());
   DesktopSurfaceServices& surface = DesktopSurfaceServices::shared();
   std::optional<LocalTlsAuthority> authority;
   if (build::kOriginIsLocal)
@@ -66,8 +69,7 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
   return std::make_unique<ApplicationContext>(ApplicationContext::Dependencies{
       environment, surface.clock(), surface.scheduler(), surface.uuids(), surface.preferences(),
       surface.appearance(), std::move(store), std::move(coordinator), std::move(webCookies),
-      std::move(diagnostics), std::make_unique<NoUpdateClient>(installerIsBundled()),
-      &DesktopSurfaceServices::openExternally});
+      std::move(diagnostics), std::move(updates), &DesktopSurfaceServices::openExternally});
 }
 
 void installApplicationStyles(AppearanceSettings& appearance) {

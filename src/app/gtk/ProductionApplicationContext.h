@@ -19,8 +19,10 @@ std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder();
 
 // `environment` is the compiled-in one in production; tests pass the stand-in's. The network
 // session must outlive the context. Nothing is restored yet: the caller runs the launch restore.
+// Without an update client, the no-op one.
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
-    OrlithEnvironment environment, WorkspaceNetworkSession& network);
+    OrlithEnvironment environment, WorkspaceNetworkSession& network,
+    std::unique_ptr<UpdateClient> updates = nullptr);
 
 // The palette and the window's style sheets on the default display, following the app's
 // appearance. Once per process; later calls do nothing.
