@@ -9,7 +9,7 @@
 #include "session/SessionKeychain.h"
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
-#include "signin/gtk/AuthKitStyleSheet.h"
+#include "signin/gtk/SignInStyleSheet.h"
 #include "update/trust/UpdateInstallerChannel.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
@@ -76,7 +76,17 @@ void installApplicationStyles(AppearanceSettings& appearance) {
     return;
   provider =
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
-  addAuthKitStyleSheet(*provider);
+  addSignInStyleSheets(*provider);
+  // The window's background and its flat header bar in the canvas colour; the recovery screen.
+  provider->addSheet("shell", [](bool) {
+    return std::string(R"css(
+window.orlith-window, window.orlith-window headerbar.orlith-header {
+  background-color: @orlith_canvas; box-shadow: none; border: none;
+}
+.orlith-recovery-title { font-size: 17px; font-weight: 600; color: @orlith_ink; }
+.orlith-recovery-message { font-size: 13px; color: @orlith_inkMuted; }
+)css");
+  });
   addWorkspaceViewStyleSheet(*provider);
   provider->follow(appearance);
 }
