@@ -2,7 +2,10 @@
 // the account signed in through it.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -30,6 +33,28 @@ T awaitOnLoop(Task<T> task, std::chrono::milliseconds timeout = std::chrono::sec
     throw std::runtime_error("the operation did not end in time");
   return started.takeResult();
 }
+
+// Held for a whole test: the tests of one run share the test session's keyring, whose one
+// session item a test in another process would otherwise sign in or out under this one's feet.
+class KeyringLock {
+ public:
+  KeyringLock() {
+    const char* runtime = g_get_user_runtime_dir();
+    const std::string path = std::string(runtime) + "/orlith-ui-keyring.lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0)
+      ::flock(fd_, LOCK_EX);
+  }
+  ~KeyringLock() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  KeyringLock(const KeyringLock&) = delete;
+  KeyringLock& operator=(const KeyringLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
 
 class WorkspaceWindowFixture : public ::testing::Test {
  protected:
@@ -114,6 +139,7 @@ class WorkspaceWindowFixture : public ::testing::Test {
     MainWindow* window;
   };
 
+  KeyringLock keyringLock_;
   StandinProcess standin_;
   std::unique_ptr<ApplicationContext> context_;
   std::vector<std::unique_ptr<WindowHolder>> windows_;
