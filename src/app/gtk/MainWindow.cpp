@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/WindowConfigurator.h"
 #include "base/LocalizedStrings.h"
 #include "signin/LayoutDirection.h"
 #include "signin/gtk/SignInStyleSheet.h"
@@ -53,8 +54,6 @@ MainWindow::MainWindow(ApplicationContext& context, WorkspaceNetworkSession& net
   }
   set_child(content_);
 
-  property_fullscreened().signal_changed().connect(
-      [this] { isFullScreen_ = property_fullscreened().get_value(); });
   clampToMonitor();
 
   screenConnection_ =
@@ -86,12 +85,6 @@ MainWindow::~MainWindow() {
   recovery_.reset();
 }
 
-std::pair<int, int> MainWindow::clampedSize(int width, int height, int availableWidth,
-                                            int availableHeight) {
-  return {std::min(std::max(width, kMinimumWidth), availableWidth),
-          std::min(std::max(height, kMinimumHeight), availableHeight)};
-}
-
 void MainWindow::clampToMonitor() {
   auto display = Gdk::Display::get_default();
   if (!display)
@@ -107,7 +100,7 @@ void MainWindow::clampToMonitor() {
   int width = 0, height = 0;
   get_default_size(width, height);
   auto [clampedWidth, clampedHeight] =
-      clampedSize(width, height, area.get_width(), area.get_height());
+      WindowConfigurator::clampedSize(width, height, area.get_width(), area.get_height());
   if (clampedWidth != width || clampedHeight != height)
     set_default_size(clampedWidth, clampedHeight);
 }

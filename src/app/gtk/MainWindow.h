@@ -64,11 +64,6 @@ class MainWindow : public Gtk::ApplicationWindow {
   // A link of the app's scheme for this window (the billing return).
   void handleOpenURL(const Url& url);
 
-  // The size to open at on a screen whose visible area is `available` (the minimum is kept unless
-  // the screen is smaller).
-  static std::pair<int, int> clampedSize(int width, int height, int availableWidth,
-                                         int availableHeight);
-
  private:
   void showScreen(RootScreen screen);
   std::unique_ptr<Gtk::Widget> makeChrome();
@@ -91,7 +86,6 @@ class MainWindow : public Gtk::ApplicationWindow {
   std::unique_ptr<RecoveryView> recovery_;
   std::unique_ptr<WorkspaceView> workspace_;
   std::unique_ptr<Gtk::Widget> indicator_;
-  bool isFullScreen_ = false;
   ScopedConnection screenConnection_;
 };
 
