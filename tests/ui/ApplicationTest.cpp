@@ -25,7 +25,6 @@ void click(Gtk::Button& button) {
 }
 
 TEST(OrlithApplication, StartsSignedOutSignsInThroughItsWindowAndTakesLinks) {
-  testing::KeyringLock keyring;
   const std::string port = std::to_string(*Url::parse(build::kServiceOrigin)->port());
   testing::StandinProcess standin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
                                   {"--port", port});

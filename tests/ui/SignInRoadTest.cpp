@@ -47,11 +47,11 @@ class SignInRoad : public testing::WorkspaceWindowFixture {
     return reply ? nlohmann::json::parse(reply->body) : nlohmann::json::array();
   }
   // The account of the session item in the test session's keyring, read as the app reads it.
-  static std::optional<std::string> keyringSessionEmail() {
+  std::optional<std::string> keyringSessionEmail() const {
     const BundleInfo& bundle = BundleInfo::main();
     auto secrets =
         std::make_shared<LibsecretSecretStore>(AppIdentity::fromBundle(bundle).bundleIdentifier);
-    SessionKeychain keychain(secrets, SessionKeychain::serviceFor(bundle.identifier()));
+    SessionKeychain keychain(secrets, keychainService_);
     SecretReadResult result = secrets->read(keychain.key());
     if (result.kind != SecretReadResult::Kind::data)
       return std::nullopt;

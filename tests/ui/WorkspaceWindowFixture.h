@@ -2,12 +2,10 @@
 // the account signed in through it.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,6 +14,7 @@
 #include "app/gtk/MainWindow.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "base/StartedTask.h"
+#include "platform/glib/GObjectPtr.h"
 #include "support/StandinProcess.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/WorkspaceTabRecoveryStore.h"
@@ -34,27 +33,20 @@ T awaitOnLoop(Task<T> task, std::chrono::milliseconds timeout = std::chrono::sec
   return started.takeResult();
 }
 
-// Held for a whole test: the tests of one run share the test session's keyring, whose one
-// session item a test in another process would otherwise sign in or out under this one's feet.
-class KeyringLock {
- public:
-  KeyringLock() {
-    const char* runtime = g_get_user_runtime_dir();
-    const std::string path = std::string(runtime) + "/orlith-ui-keyring.lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ >= 0)
-      ::flock(fd_, LOCK_EX);
-  }
-  ~KeyringLock() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  KeyringLock(const KeyringLock&) = delete;
-  KeyringLock& operator=(const KeyringLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
+// A picture of the whole test display in the build's ui-artifacts folder, for a person to look
+// at; nothing when no screen-capture program is installed.
+inline void saveScreen(const std::string& name) {
+  spinUntil([] { return false; }, std::chrono::milliseconds(300));
+  GCharPtr program(g_find_program_in_path("import"));
+  if (!program)
+    return;
+  const auto folder = std::filesystem::path(ORLITH_BINARY_DIR) / "ui-artifacts";
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / (name + ".png")).string();
+  const gchar* argv[] = {program.get(), "-window", "root", path.c_str(), nullptr};
+  g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+               nullptr, nullptr, nullptr, nullptr);
+}
 
 class WorkspaceWindowFixture : public ::testing::Test {
  protected:
@@ -83,8 +75,9 @@ class WorkspaceWindowFixture : public ::testing::Test {
   ApplicationContext& launch(std::optional<OrlithEnvironment> environment = std::nullopt) {
     windows_.clear();
     context_.reset();
-    context_ = makeProductionApplicationContext(environment ? *environment : this->environment(),
-                                                WorkspaceNetworkSession::shared());
+    context_ =
+        makeProductionApplicationContext(environment ? *environment : this->environment(),
+                                         WorkspaceNetworkSession::shared(), keychainService_);
     awaitOnLoop(context_->sessionStore().restoreStoredSession());
     return *context_;
   }
@@ -139,8 +132,9 @@ class WorkspaceWindowFixture : public ::testing::Test {
     MainWindow* window;
   };
 
-  KeyringLock keyringLock_;
   StandinProcess standin_;
+  // The keyring is shared by every test of the run: each fixture keeps its session apart.
+  std::string keychainService_ = "org.orlith.test." + makeRandomUuid() + ".session";
   std::unique_ptr<ApplicationContext> context_;
   std::vector<std::unique_ptr<WindowHolder>> windows_;
 };

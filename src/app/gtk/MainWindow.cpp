@@ -105,10 +105,6 @@ void MainWindow::clampToMonitor() {
     set_default_size(clampedWidth, clampedHeight);
 }
 
-std::unique_ptr<Gtk::Widget> MainWindow::makeChrome() {
-  return nullptr;
-}
-
 void MainWindow::showScreen(RootScreen screen) {
   const AuthView::Localizer& localize = options_.signIn->localize();
   switch (screen) {
@@ -138,8 +134,10 @@ void MainWindow::showScreen(RootScreen screen) {
       break;
     case RootScreen::workspace:
       if (!workspace_) {
-        workspace_ = std::make_unique<WorkspaceView>(services_, tabs_, network_, options_.webView,
-                                                     makeChrome());
+        // The chrome carries its own update indicator while signed in.
+        workspace_ = std::make_unique<WorkspaceView>(
+            services_, tabs_, network_, options_.webView, options_.openWindow,
+            options_.indicator ? options_.indicator() : makeUpdateIndicatorPlaceholder());
         stack_.add(*workspace_, "workspace");
       }
       stack_.set_visible_child(*workspace_);

@@ -66,7 +66,6 @@ class MainWindow : public Gtk::ApplicationWindow {
 
  private:
   void showScreen(RootScreen screen);
-  std::unique_ptr<Gtk::Widget> makeChrome();
   void clampToMonitor();
 
   ApplicationContext& context_;

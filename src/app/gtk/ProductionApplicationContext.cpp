@@ -40,7 +40,8 @@ bool installerIsBundled() {
 }  // namespace
 
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
-    OrlithEnvironment environment, WorkspaceNetworkSession& network) {
+    OrlithEnvironment environment, WorkspaceNetworkSession& network,
+    std::optional<std::string> keychainService) {
   DesktopSurfaceServices& surface = DesktopSurfaceServices::shared();
   std::optional<LocalTlsAuthority> authority;
   if (build::kOriginIsLocal)
@@ -50,8 +51,9 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
   const BundleInfo& bundle = BundleInfo::main();
   AppIdentity identity = AppIdentity::fromBundle(bundle);
   auto secrets = std::make_shared<LibsecretSecretStore>(identity.bundleIdentifier);
-  auto keychain =
-      std::make_shared<SessionKeychain>(secrets, SessionKeychain::serviceFor(bundle.identifier()));
+  auto keychain = std::make_shared<SessionKeychain>(
+      secrets,
+      keychainService ? *keychainService : SessionKeychain::serviceFor(bundle.identifier()));
   auto vault = std::make_shared<SessionVault>(keychain, surface.preferences());
   auto clock = std::make_shared<SystemClock>();
   auto coordinator = std::make_shared<SessionCookieCoordinator>(environment.hosts(), clock);
