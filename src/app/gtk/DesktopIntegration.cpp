@@ -44,6 +44,8 @@ bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
 }
 
 void installIcon(const fs::path& dataHome, const std::string& applicationId) {
+  // The artwork's resource is registered by the first mark made.
+  { OrlithMark registersArtwork(0); }
   GBytes* raw = g_resources_lookup_data(OrlithMark::artworkResourcePath(),
                                         G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
   if (raw == nullptr)
