@@ -124,6 +124,43 @@ TEST_F(SignInRoad, TheTwoFactorSheetRefusesAWrongCodeAndTakesTheRightOne) {
   EXPECT_TRUE(context_->sessionStore().state().isAuthenticated());
 }
 
+TEST_F(SignInRoad, ASignUpWithTheEmailedCodeReachesTheWorkspace) {
+  launch();
+  MainWindow& window = openWindow();
+  SignInView& view = signInViewOf(window);
+  click(view.createAccountButton());
+  ASSERT_TRUE(testing::spinUntil([&] { return view.nameEntry().get_mapped(); }, 5s));
+  view.nameEntry().set_text("Sam Example");
+  view.emailEntry().set_text("sam@orlith.test");
+  view.passwordEntry().set_text("correct horse");
+  ASSERT_TRUE(testing::spinUntil([&] { return view.submitButton().get_sensitive(); }, 5s));
+  click(view.submitButton());
+  ASSERT_TRUE(testing::spinUntil([&] { return view.codeEntry().get_mapped(); }, 30s));
+  view.codeEntry().set_text("123456");
+  g_signal_emit_by_name(view.codeEntry().gobj(), "activate");
+  ASSERT_TRUE(testing::spinUntil([&] { return window.workspace() != nullptr; }, 30s));
+  EXPECT_EQ(context_->sessionStore().currentSession()->email, "sam@orlith.test");
+}
+
+TEST_F(SignInRoad, APasswordResetShowsItsConfirmation) {
+  launch();
+  MainWindow& window = openWindow();
+  SignInView& view = signInViewOf(window);
+  click(view.emailButton());
+  testing::spinUntil([] { return false; }, 100ms);
+  click(view.forgotPasswordButton());
+  ASSERT_TRUE(testing::spinUntil([&] { return view.resetEmailEntry().get_mapped(); }, 5s));
+  view.resetEmailEntry().set_text(testing::kDemoAccount);
+  g_signal_emit_by_name(view.resetEmailEntry().gobj(), "activate");
+  ASSERT_TRUE(testing::spinUntil([&] { return view.model().resetEmailSent(); }, 30s));
+  testing::spinUntil([] { return false; }, 200ms);
+  testing::renderWidget(GTK_WIDGET(window.gobj())).save("road-reset-sent");
+  int requests = 0;
+  for (const auto& request : standinRequests())
+    requests += request.value("path", "") == "/api/auth/forgot-password";
+  EXPECT_EQ(requests, 1);
+}
+
 TEST_F(SignInRoad, AProviderCallbackIsConsumedOnceAndASecondOneIsIgnored) {
   // A recording browser for https, registered in this test session's own XDG folders, so the
   // real launcher runs and the page address can be read back.
