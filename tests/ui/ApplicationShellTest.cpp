@@ -60,7 +60,7 @@ class ApplicationShellTest : public testing::WorkspaceWindowFixture {
     windows_.clear();
     context_.reset();
     context_ = makeProductionApplicationContext(environment(), WorkspaceNetworkSession::shared(),
-                                                std::move(updates));
+                                                keychainService_, std::move(updates));
     testing::awaitOnLoop(context_->sessionStore().restoreStoredSession());
     application_ = Gtk::Application::create(
         "com.tolvik.orlith.shelltest" + std::to_string(getpid()) + "n" + std::to_string(++runs_),

@@ -16,6 +16,7 @@
 #include "app/AppDelegate.h"
 #include "app/WorkspaceCommands.h"
 #include "base/JsonFilePreferences.h"
+#include "session/SessionKeychain.h"
 
 namespace orlith {
 namespace {
@@ -154,6 +155,8 @@ class RealProgram : public testing::WorkspaceWindowFixture {
 };
 
 TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
+  // The program keeps its session under its own keyring service.
+  keychainService_ = SessionKeychain::serviceFor(std::nullopt);
   launch();
   signIn(testing::kDemoAccount);
   // This build is not in an Applications folder: the offer is answered before, as a user did.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/gtk/MainWindow.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "base/StartedTask.h"
+#include "platform/glib/GObjectPtr.h"
 #include "support/StandinProcess.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/WorkspaceTabRecoveryStore.h"
@@ -29,6 +31,21 @@ T awaitOnLoop(Task<T> task, std::chrono::milliseconds timeout = std::chrono::sec
   if (!spinUntil([&] { return started.isDone(); }, timeout))
     throw std::runtime_error("the operation did not end in time");
   return started.takeResult();
+}
+
+// A picture of the whole test display in the build's ui-artifacts folder, for a person to look
+// at; nothing when no screen-capture program is installed.
+inline void saveScreen(const std::string& name) {
+  spinUntil([] { return false; }, std::chrono::milliseconds(300));
+  GCharPtr program(g_find_program_in_path("import"));
+  if (!program)
+    return;
+  const auto folder = std::filesystem::path(ORLITH_BINARY_DIR) / "ui-artifacts";
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / (name + ".png")).string();
+  const gchar* argv[] = {program.get(), "-window", "root", path.c_str(), nullptr};
+  g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+               nullptr, nullptr, nullptr, nullptr);
 }
 
 class WorkspaceWindowFixture : public ::testing::Test {
@@ -58,8 +75,9 @@ class WorkspaceWindowFixture : public ::testing::Test {
   ApplicationContext& launch(std::optional<OrlithEnvironment> environment = std::nullopt) {
     windows_.clear();
     context_.reset();
-    context_ = makeProductionApplicationContext(environment ? *environment : this->environment(),
-                                                WorkspaceNetworkSession::shared());
+    context_ =
+        makeProductionApplicationContext(environment ? *environment : this->environment(),
+                                         WorkspaceNetworkSession::shared(), keychainService_);
     awaitOnLoop(context_->sessionStore().restoreStoredSession());
     return *context_;
   }
@@ -115,6 +133,8 @@ class WorkspaceWindowFixture : public ::testing::Test {
   };
 
   StandinProcess standin_;
+  // The keyring is shared by every test of the run: each fixture keeps its session apart.
+  std::string keychainService_ = "org.orlith.test." + makeRandomUuid() + ".session";
   std::unique_ptr<ApplicationContext> context_;
   std::vector<std::unique_ptr<WindowHolder>> windows_;
 };

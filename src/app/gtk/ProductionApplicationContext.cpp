@@ -9,7 +9,7 @@
 #include "session/SessionKeychain.h"
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
-#include "signin/gtk/AuthKitStyleSheet.h"
+#include "signin/gtk/SignInStyleSheet.h"
 #include "update/trust/UpdateInstallerChannel.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
@@ -41,7 +41,7 @@ bool installerIsBundled() {
 
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
     OrlithEnvironment environment, WorkspaceNetworkSession& network,
-    std::unique_ptr<UpdateClient> updates) {
+    std::optional<std::string> keychainService, std::unique_ptr<UpdateClient> updates) {
   if (!updates)
     updates = std::make_unique<NoUpdateClient>(installerIsBundled());
   DesktopSurfaceServices& surface = DesktopSurfaceServices::shared();
@@ -53,8 +53,9 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
   const BundleInfo& bundle = BundleInfo::main();
   AppIdentity identity = AppIdentity::fromBundle(bundle);
   auto secrets = std::make_shared<LibsecretSecretStore>(identity.bundleIdentifier);
-  auto keychain =
-      std::make_shared<SessionKeychain>(secrets, SessionKeychain::serviceFor(bundle.identifier()));
+  auto keychain = std::make_shared<SessionKeychain>(
+      secrets,
+      keychainService ? *keychainService : SessionKeychain::serviceFor(bundle.identifier()));
   auto vault = std::make_shared<SessionVault>(keychain, surface.preferences());
   auto clock = std::make_shared<SystemClock>();
   auto coordinator = std::make_shared<SessionCookieCoordinator>(environment.hosts(), clock);
@@ -78,7 +79,18 @@ void installApplicationStyles(AppearanceSettings& appearance) {
     return;
   provider =
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
-  addAuthKitStyleSheet(*provider);
+  addSignInStyleSheets(*provider);
+  // The window's background and its flat header bar in the canvas colour; the recovery screen.
+  provider->addSheet("shell", [](bool) {
+    return std::string(R"css(
+window.orlith-window { background-color: @orlith_canvas; }
+headerbar.orlith-header, headerbar.orlith-header:backdrop {
+  background: @orlith_canvas; box-shadow: none; border: none;
+}
+.orlith-recovery-title { font-size: 17px; font-weight: 600; color: @orlith_ink; }
+.orlith-recovery-message { font-size: 13px; color: @orlith_inkMuted; }
+)css");
+  });
   addWorkspaceViewStyleSheet(*provider);
   provider->follow(appearance);
 }

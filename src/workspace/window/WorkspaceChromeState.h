@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orlith {
 
@@ -42,6 +43,20 @@ struct WorkspaceChromeState {
 
   static WorkspaceChromeState from(const WorkspaceChromeInputs& inputs);
   friend bool operator==(const WorkspaceChromeState&, const WorkspaceChromeState&) = default;
+};
+
+// One chip of the strip.
+struct WorkspaceTabStripItem {
+  std::string id;
+  std::string title;
+  friend bool operator==(const WorkspaceTabStripItem&, const WorkspaceTabStripItem&) = default;
+};
+
+// Everything the chrome shows at one moment.
+struct WorkspaceChromeSnapshot {
+  std::vector<WorkspaceTabStripItem> tabs;
+  std::string selectedID;
+  WorkspaceChromeState state;
 };
 
 }  // namespace orlith

@@ -15,17 +15,13 @@ namespace orlith {
 namespace {
 
 // Walks the URLs in order, keeping the recoverable ones, and moves the selected index to the
-// kept URL at or nearest before it (0 when none lies there). Positions are the caller's: a URL
-// that could not be read at all is passed as nothing and still counts as a position.
-WorkspaceTabRecoveryWindow keepRecoverable(std::string id,
-                                           const std::vector<std::optional<Url>>& urls,
+// kept URL at or nearest before it (0 when none lies there).
+WorkspaceTabRecoveryWindow keepRecoverable(std::string id, const std::vector<Url>& urls,
                                            std::int64_t selectedIndex, const Url& origin) {
   WorkspaceTabRecoveryWindow window{std::move(id), {}, 0};
   std::int64_t newIndex = 0;
   for (std::size_t i = 0; i < urls.size(); ++i) {
-    if (!urls[i])
-      continue;
-    auto kept = WorkspaceTabRecoveryStore::recoverableURL(*urls[i], origin);
+    auto kept = WorkspaceTabRecoveryStore::recoverableURL(urls[i], origin);
     if (!kept)
       continue;
     if (static_cast<std::int64_t>(i) <= selectedIndex)
@@ -77,7 +73,7 @@ std::optional<WorkspaceTabRecoveryWindow> WorkspaceTabRecoveryStore::sanitizedWi
   if (!seen.insert(id).second)
     return std::nullopt;
   const Url& origin = environment_.origin();
-  std::vector<std::optional<Url>> urls;
+  std::vector<Url> urls;
   const std::size_t count = std::min(window.urls.size(), kMaximumURLsPerWindow);
   for (std::size_t i = 0; i < count; ++i) {
     // A string that is no URL stands for the origin, which is kept only if it is itself a
@@ -113,7 +109,7 @@ void WorkspaceTabRecoveryStore::save(const std::string& windowID, const std::vec
   auto id = canonicalUuid(windowID);
   if (!id)
     return;
-  std::vector<std::optional<Url>> considered(
+  const std::vector<Url> considered(
       urls.begin(),
       urls.begin() + static_cast<std::ptrdiff_t>(std::min(urls.size(), kMaximumURLsPerWindow)));
   auto entry = keepRecoverable(std::move(*id), considered, selectedIndex, environment_.origin());

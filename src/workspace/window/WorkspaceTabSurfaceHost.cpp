@@ -9,8 +9,8 @@
 
 namespace orlith {
 
-WorkspaceTabSurfaceHost::WorkspaceTabSurfaceHost(SurfaceFactory factory)
-    : factory_(std::move(factory)) {}
+WorkspaceTabSurfaceHost::WorkspaceTabSurfaceHost(SurfaceFactory factory, Scheduler& scheduler)
+    : factory_(std::move(factory)), scheduler_(scheduler) {}
 
 WorkspaceTabSurfaceHost::~WorkspaceTabSurfaceHost() {
   for (auto& [id, surface] : surfaces_)
@@ -35,24 +35,51 @@ void WorkspaceTabSurfaceHost::sync(const std::shared_ptr<WorkspaceTabsModel>& ta
     leaving->dismantle();
   }
 
+  const std::string& selected = tabs->selectedID();
+  selectedID_ = wanted.contains(selected) ? std::optional<std::string>(selected) : std::nullopt;
+
   // Existing surfaces are never rebuilt or moved; a new tab's surface goes on top, hidden.
-  for (const auto& tab : tabs->tabs()) {
-    if (surfaces_.contains(tab->id()))
-      continue;
+  auto make = [this](const std::shared_ptr<WorkspaceModel>& tab) {
     std::unique_ptr<Surface> surface = factory_(tab);
     surface->setHidden(true);
     surfaces_.emplace(tab->id(), std::move(surface));
+  };
+  if (auto tab = tabs->selectedTab(); tab && !surfaces_.contains(tab->id()))
+    make(tab);
+  bool deferred = false;
+  for (const auto& tab : tabs->tabs()) {
+    if (surfaces_.contains(tab->id()))
+      continue;
+    if (!backgroundTabsMayStart(*tabs)) {
+      deferred = true;
+      continue;
+    }
+    make(tab);
   }
-
-  const std::string& selected = tabs->selectedID();
-  selectedID_ = wanted.contains(selected) ? std::optional<std::string>(selected) : std::nullopt;
+  if (deferred && !deferredTimer_.isActive()) {
+    deferredTimer_ = scheduler_.scheduleAfter(kBackgroundTabsDelay, [this] {
+      backgroundDelayPassed_ = true;
+      if (auto tabs = tabs_.lock())
+        sync(tabs);
+    });
+  } else if (!deferred) {
+    deferredTimer_.cancel();
+  }
 
   for (auto& [id, surface] : surfaces_)
     surface->update();
   updateVisibility();
 }
 
+bool WorkspaceTabSurfaceHost::backgroundTabsMayStart(const WorkspaceTabsModel& tabs) {
+  if (backgroundDelayPassed_)
+    return true;
+  auto selected = tabs.selectedTab();
+  return !selected || selected->isReady() || selected->didFailToLoad();
+}
+
 void WorkspaceTabSurfaceHost::clear() {
+  deferredTimer_.cancel();
   auto surfaces = std::exchange(surfaces_, {});
   selectedID_.reset();
   for (auto& [id, surface] : surfaces)

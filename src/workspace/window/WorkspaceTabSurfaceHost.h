@@ -3,12 +3,14 @@
 // toolkit container supplies the surfaces and the window's state; every decision is made here.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "base/Scheduler.h"
 #include "workspace/surface/WorkspaceModel.h"
 
 namespace orlith {
@@ -48,14 +50,21 @@ class WorkspaceTabSurfaceHost {
   using SurfaceFactory =
       std::function<std::unique_ptr<Surface>(const std::shared_ptr<WorkspaceModel>& tab)>;
 
-  explicit WorkspaceTabSurfaceHost(SurfaceFactory factory);
+  // How long background tabs wait at most for the selected tab's first content.
+  static constexpr std::chrono::milliseconds kBackgroundTabsDelay{4000};
+
+  // `scheduler` must outlive the host.
+  WorkspaceTabSurfaceHost(SurfaceFactory factory, Scheduler& scheduler);
   // Dismantles every surface.
   ~WorkspaceTabSurfaceHost();
   WorkspaceTabSurfaceHost(const WorkspaceTabSurfaceHost&) = delete;
   WorkspaceTabSurfaceHost& operator=(const WorkspaceTabSurfaceHost&) = delete;
 
   // Brings the surfaces in line with the tabs (a new tab's surface is added, a closed tab's is
-  // dismantled, the others are kept and refreshed) and recomputes visibility.
+  // dismantled, the others are kept and refreshed) and recomputes visibility. The selected
+  // tab's surface is made at once; the others (a restored window's background tabs) wait until
+  // the selected tab is ready or has failed, or kBackgroundTabsDelay has passed, so that its
+  // first content does not wait for theirs.
   void sync(const std::shared_ptr<WorkspaceTabsModel>& tabs);
   // Dismantles every surface (the window's tabs are no longer shown).
   void clear();
@@ -67,9 +76,15 @@ class WorkspaceTabSurfaceHost {
   const std::optional<std::string>& selectedID() const { return selectedID_; }
   bool hasSurface(const std::string& id) const { return surfaces_.contains(id); }
   std::size_t surfaceCount() const { return surfaces_.size(); }
+  bool hasDeferredTabs() const { return deferredTimer_.isActive(); }
 
  private:
+  bool backgroundTabsMayStart(const WorkspaceTabsModel& tabs);
+
   SurfaceFactory factory_;
+  Scheduler& scheduler_;
+  TimerHandle deferredTimer_;
+  bool backgroundDelayPassed_ = false;
   std::map<std::string, std::unique_ptr<Surface>> surfaces_;
   std::optional<std::string> selectedID_;
   std::weak_ptr<WorkspaceTabsModel> tabs_;

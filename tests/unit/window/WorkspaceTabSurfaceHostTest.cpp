@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -66,10 +67,12 @@ class HostTest : public ::testing::Test {
   HostTest() {
     model = WorkspaceTabsModel::create(
         {testing::productionEnvironment(), time, time, uuids, beep, hub, claimed, parked});
-    host = std::make_unique<WorkspaceTabSurfaceHost>([this](const auto& tab) {
-      log.made.push_back(tab->id());
-      return std::make_unique<RecordingSurface>(tab->id(), log);
-    });
+    host = std::make_unique<WorkspaceTabSurfaceHost>(
+        [this](const auto& tab) {
+          log.made.push_back(tab->id());
+          return std::make_unique<RecordingSurface>(tab->id(), log);
+        },
+        time);
   }
 
   // Records every activity call a tab gets.
@@ -108,6 +111,7 @@ TEST_F(HostTest, ShowsOnlyTheSelectedTabAndSwitchingMovesActivity) {
   model->newTab();
   model->newTab();
   host->setVisibilityInputs(shownWindow());
+  model->selectedTab()->setReady(true);  // background tabs start at once
   host->sync(model);
   EXPECT_EQ(log.hidden,
             (std::map<std::string, bool>{{id(0), true}, {id(1), true}, {id(2), false}}));
@@ -125,6 +129,7 @@ TEST_F(HostTest, ShowsOnlyTheSelectedTabAndSwitchingMovesActivity) {
 TEST_F(HostTest, AnUnchangedSyncCallsNoActivityButRefreshesEveryTab) {
   model->newTab();
   host->setVisibilityInputs(shownWindow());
+  model->selectedTab()->setReady(true);  // background tabs start at once
   host->sync(model);
   recordActivity();
   host->sync(model);
@@ -137,6 +142,7 @@ TEST_F(HostTest, AnUnchangedSyncCallsNoActivityButRefreshesEveryTab) {
 TEST_F(HostTest, MinimizingStopsEveryTabAndRestoringResumesOnlyTheSelected) {
   model->newTab();
   host->setVisibilityInputs(shownWindow());
+  model->selectedTab()->setReady(true);  // background tabs start at once
   host->sync(model);
   recordActivity();
   host->setVisibilityInputs(shownWindow(true));
@@ -151,6 +157,7 @@ TEST_F(HostTest, MinimizingStopsEveryTabAndRestoringResumesOnlyTheSelected) {
 TEST_F(HostTest, ClosingDismantlesOnlyTheLeavingTab) {
   model->newTab();
   model->newTab();
+  model->selectedTab()->setReady(true);  // background tabs start at once
   host->sync(model);
   std::string leaving = id(1);
   std::string kept0 = id(0);
@@ -165,6 +172,44 @@ TEST_F(HostTest, ClosingDismantlesOnlyTheLeavingTab) {
 
   host.reset();
   EXPECT_EQ(log.dismantled.size(), 3u);
+}
+
+TEST_F(HostTest, BackgroundTabsWaitForTheSelectedTabsFirstContent) {
+  struct Case {
+    const char* name;
+    std::function<void(WorkspaceModel&)> settle;
+    std::chrono::milliseconds wait;
+  };
+  using namespace std::chrono_literals;
+  const Case cases[] = {{"ready", [](WorkspaceModel& tab) { tab.setReady(true); }, 0ms},
+                        {"failed", [](WorkspaceModel& tab) { tab.setDidFailToLoad(true); }, 0ms},
+                        {"timeOut", [](WorkspaceModel&) {}, 4000ms}};
+  for (const Case& c : cases) {
+    log = {};
+    model->resetSession();
+    model->newTab();
+    model->newTab();
+    model->select(id(1));
+    host = std::make_unique<WorkspaceTabSurfaceHost>(
+        [this](const auto& tab) {
+          log.made.push_back(tab->id());
+          return std::make_unique<RecordingSurface>(tab->id(), log);
+        },
+        time);
+    host->sync(model);
+    EXPECT_EQ(log.made, std::vector<std::string>{id(1)}) << c.name;
+    EXPECT_TRUE(host->hasDeferredTabs()) << c.name;
+
+    time.advance(3999ms);
+    c.settle(*model->tabs()[1]);
+    host->sync(model);
+    if (c.wait > 0ms)
+      time.advance(1ms);
+    EXPECT_EQ(log.made.size(), 3u) << c.name;
+    EXPECT_EQ(log.made.front(), id(1)) << c.name;
+    EXPECT_FALSE(host->hasDeferredTabs()) << c.name;
+    EXPECT_EQ(log.hidden[id(0)], true) << c.name;
+  }
 }
 
 TEST_F(HostTest, AHostOutsideAWindowCountsAsVisible) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "base/LocalizedStrings.h"
 #include "workspace/window/gtk/WorkspaceChromeStyle.h"
 
 namespace orlith {
@@ -46,7 +47,8 @@ WorkspaceChrome::WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> i
                   callbacks_.closeTab(id);
               },
               guarded(callbacks_.newTab)}),
-      search_("system-search-symbolic", "Search Orlith", guarded(callbacks_.search)),
+      search_("system-search-symbolic", localizedString("Search Orlith"),
+              guarded(callbacks_.search)),
       actions_(Gio::SimpleActionGroup::create()),
       menu_(Gio::Menu::create()) {
   WorkspaceChromeStyle::install();
@@ -79,8 +81,8 @@ WorkspaceChrome::WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> i
   account_.add_css_class("orlith-account-menu");
   account_.set_size_request(30, 26);
   account_.set_valign(Gtk::Align::CENTER);
-  account_.set_tooltip_text("Account");
-  WorkspaceChromeStyle::setAccessibleLabel(account_, "Account");
+  account_.set_tooltip_text(localizedString("Account"));
+  WorkspaceChromeStyle::setAccessibleLabel(account_, localizedString("Account"));
   account_.set_menu_model(menu_);
 
   auto add = [this](const char* name, std::function<void()> action) {
@@ -129,6 +131,38 @@ WorkspaceChrome::~WorkspaceChrome() {
   fullScreenConnection_.disconnect();
 }
 
+std::unique_ptr<WorkspaceChrome> WorkspaceChrome::bound(
+    std::shared_ptr<WorkspaceChromeController> controller, AppearanceSettings& appearance,
+    std::unique_ptr<Gtk::Widget> indicator) {
+  // The chrome owns the controller, so the controls may hold it plainly.
+  WorkspaceChromeController* c = controller.get();
+  Actions actions;
+  actions.back = [c] { c->back(); };
+  actions.forward = [c] { c->forward(); };
+  actions.reload = [c] { c->reload(); };
+  actions.selectTab = [c](const std::string& id) { c->selectTab(id); };
+  actions.closeTab = [c](const std::string& id) { c->closeTab(id); };
+  actions.newTab = [c] { c->newTab(); };
+  actions.search = [c] { c->search(); };
+  actions.home = [c] { c->home(); };
+  actions.toggleSidebar = [c] { c->toggleSidebar(); };
+  actions.signOut = [c] { c->signOut(); };
+  auto chrome = std::make_unique<WorkspaceChrome>(std::move(actions), std::move(indicator));
+  WorkspaceChrome* raw = chrome.get();
+  // Not a model handler: the menu is opening, so the fresh state is shown at once.
+  raw->callbacks_.accountMenuOpening = [raw] { raw->update(raw->controller_->snapshot()); };
+  raw->controller_ = std::move(controller);
+  raw->refresh_ =
+      std::make_unique<CoalescedCallback>([raw] { raw->update(raw->controller_->snapshot()); });
+  raw->controllerChanged_ =
+      raw->controller_->changed().connect([raw] { raw->refresh_->schedule(); });
+  raw->appearanceChanged_ = appearance.resolvedAppearanceChanged().connect(
+      [raw, &appearance] { raw->setDark(appearance.resolvedIsDark()); });
+  raw->setDark(appearance.resolvedIsDark());
+  raw->update(raw->controller_->snapshot());
+  return chrome;
+}
+
 void WorkspaceChrome::update(const WorkspaceChromeSnapshot& snapshot) {
   const WorkspaceChromeState& state = snapshot.state;
   nav_.set_visible(state.showsNavigation);
@@ -157,14 +191,15 @@ void WorkspaceChrome::rebuildMenu(const std::optional<std::string>& email) {
     menu_->append_section(account);
   }
   auto tabs = Gio::Menu::create();
-  tabs->append("New Tab", std::string(kActionGroupName) + ".new-tab");
-  tabs->append("Reload", std::string(kActionGroupName) + ".reload");
-  tabs->append("Home", std::string(kActionGroupName) + ".home");
-  tabs->append("Toggle Sidebar", std::string(kActionGroupName) + ".toggle-sidebar");
+  tabs->append(localizedString("New Tab"), std::string(kActionGroupName) + ".new-tab");
+  tabs->append(localizedString("Reload"), std::string(kActionGroupName) + ".reload");
+  tabs->append(localizedString("Home"), std::string(kActionGroupName) + ".home");
+  tabs->append(localizedString("Toggle Sidebar"),
+               std::string(kActionGroupName) + ".toggle-sidebar");
   menu_->append_section(tabs);
   // The toolkit's menus have no destructive role: "Sign Out" is a plain item.
   auto session = Gio::Menu::create();
-  session->append("Sign Out", std::string(kActionGroupName) + ".sign-out");
+  session->append(localizedString("Sign Out"), std::string(kActionGroupName) + ".sign-out");
   menu_->append_section(session);
   menuEmail_ = email;
   menuBuilt_ = true;
@@ -172,6 +207,7 @@ void WorkspaceChrome::rebuildMenu(const std::optional<std::string>& email) {
 
 void WorkspaceChrome::setDark(bool dark) {
   dark_ = dark;
+  strip_.setDark(dark);
   if (dark)
     add_css_class("dark");
   else

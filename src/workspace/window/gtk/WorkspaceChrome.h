@@ -11,19 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "base/Observable.h"
+#include "workspace/surface/OrlithAppearancePreference.h"
 #include "workspace/window/ChromeAnimation.h"
+#include "workspace/window/WorkspaceChromeController.h"
 #include "workspace/window/WorkspaceChromeState.h"
 #include "workspace/window/gtk/WorkspaceNavCluster.h"
 #include "workspace/window/gtk/WorkspaceTabStrip.h"
 #include "workspace/window/gtk/WorkspaceToolButton.h"
 
 namespace orlith {
-
-struct WorkspaceChromeSnapshot {
-  std::vector<WorkspaceTabStripItem> tabs;
-  std::string selectedID;
-  WorkspaceChromeState state;
-};
 
 class WorkspaceChrome : public Gtk::Box {
  public:
@@ -51,6 +48,13 @@ class WorkspaceChrome : public Gtk::Box {
   explicit WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> indicator = nullptr);
   ~WorkspaceChrome() override;
 
+  // A chrome bound to a window's models: it shows the controller's snapshot, redraws once per
+  // main-loop turn after changes, and follows the app's resolved appearance. `appearance` must
+  // outlive the chrome.
+  static std::unique_ptr<WorkspaceChrome> bound(
+      std::shared_ptr<WorkspaceChromeController> controller, AppearanceSettings& appearance,
+      std::unique_ptr<Gtk::Widget> indicator = nullptr);
+
   void update(const WorkspaceChromeSnapshot& snapshot);
   // The chrome's colours follow this flag, not the system appearance.
   void setDark(bool dark);
@@ -75,6 +79,10 @@ class WorkspaceChrome : public Gtk::Box {
   bool onTick();
 
   Actions callbacks_;
+  std::shared_ptr<WorkspaceChromeController> controller_;
+  std::unique_ptr<CoalescedCallback> refresh_;
+  ScopedConnection controllerChanged_;
+  ScopedConnection appearanceChanged_;
   Gtk::Box leading_;
   WorkspaceNavCluster nav_;
   std::unique_ptr<Gtk::Widget> indicator_;

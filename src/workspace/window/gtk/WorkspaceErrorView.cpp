@@ -10,9 +10,9 @@ namespace orlith {
 WorkspaceErrorView::WorkspaceErrorView(std::function<void()> onRetry)
     : Gtk::Box(Gtk::Orientation::VERTICAL),
       onRetry_(std::move(onRetry)),
-      clamp_(kMaximumWidth),
       column_(Gtk::Orientation::VERTICAL, 16),
-      texts_(Gtk::Orientation::VERTICAL, 6) {
+      texts_(Gtk::Orientation::VERTICAL, 6),
+      clamp_(kMaximumWidth) {
   add_css_class(kCanvasClass);
   add_css_class(kErrorViewClass);
   set_hexpand(true);
@@ -20,7 +20,7 @@ WorkspaceErrorView::WorkspaceErrorView(std::function<void()> onRetry)
   clamp_.set_valign(Gtk::Align::CENTER);
   clamp_.set_vexpand(true);
   clamp_.set_margin(kPadding);
-  column_.set_halign(Gtk::Align::CENTER);
+  icon_.set_halign(Gtk::Align::CENTER);
 
   icon_.add_css_class("icon");
   icon_.set_pixel_size(34);

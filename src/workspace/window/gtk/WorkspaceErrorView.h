@@ -32,13 +32,14 @@ class WorkspaceErrorView : public Gtk::Box {
  private:
   std::function<void()> onRetry_;
   WorkspaceErrorContent content_;
-  WidthClamp clamp_;
   Gtk::Box column_;
   Gtk::Image icon_;
   Gtk::Box texts_;
   Gtk::Label title_;
   Gtk::Label detail_;
   Gtk::Button reload_;
+  // After the column: it goes first and hands the column back while the column still lives.
+  WidthClamp clamp_;
 };
 
 }  // namespace orlith

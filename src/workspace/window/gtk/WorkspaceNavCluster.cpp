@@ -1,15 +1,16 @@
 // The chrome's navigation buttons.
 #include "workspace/window/gtk/WorkspaceNavCluster.h"
 
+#include "base/LocalizedStrings.h"
 #include "workspace/window/gtk/WorkspaceChromeStyle.h"
 
 namespace orlith {
 
 WorkspaceNavCluster::WorkspaceNavCluster(Actions actions)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 2),
-      back_("go-previous-symbolic", "Back", std::move(actions.back)),
-      forward_("go-next-symbolic", "Forward", std::move(actions.forward)),
-      reload_("view-refresh-symbolic", "Reload", std::move(actions.reload)) {
+      back_("go-previous-symbolic", localizedString("Back"), std::move(actions.back)),
+      forward_("go-next-symbolic", localizedString("Forward"), std::move(actions.forward)),
+      reload_("view-refresh-symbolic", localizedString("Reload"), std::move(actions.reload)) {
   set_valign(Gtk::Align::CENTER);
   spinner_.set_size_request(16, 16);
   spinner_.set_halign(Gtk::Align::CENTER);
@@ -21,8 +22,8 @@ WorkspaceNavCluster::WorkspaceNavCluster(Actions actions)
   spinnerSlot_.set_valign(Gtk::Align::CENTER);
   spinnerSlot_.append(spinner_);
   spinnerSlot_.set_homogeneous(true);
-  spinnerSlot_.set_tooltip_text("Loading\u2026");
-  WorkspaceChromeStyle::setAccessibleLabel(spinnerSlot_, "Loading page");
+  spinnerSlot_.set_tooltip_text(localizedString("Loading\u2026"));
+  WorkspaceChromeStyle::setAccessibleLabel(spinnerSlot_, localizedString("Loading page"));
 
   stack_.set_transition_type(Gtk::StackTransitionType::CROSSFADE);
   stack_.set_transition_duration(180);

@@ -78,11 +78,13 @@ WorkspaceTabChipView::WorkspaceTabChipView()
     present();
   });
   add_controller(motion_);
-  property_root().signal_changed().connect([this] { watchRoot(); });
+  rootConnection_ = property_root().signal_changed().connect([this] { watchRoot(); });
   present();
 }
 
 WorkspaceTabChipView::~WorkspaceTabChipView() {
+  // Leaving the parent changes the root after this object is gone: no handler may run then.
+  rootConnection_.disconnect();
   activeConnection_.disconnect();
   titleButton_.unparent();
   closeButton_.unparent();

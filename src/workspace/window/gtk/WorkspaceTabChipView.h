@@ -57,6 +57,7 @@ class WorkspaceTabChipView : public Gtk::Widget {
   std::function<void()> onClose_;
   WorkspaceTabChipPresentation presentation_;
 
+  sigc::connection rootConnection_;
   sigc::connection activeConnection_;
 };
 

@@ -31,6 +31,9 @@ WorkspaceTabContainer::WorkspaceTabContainer(Gtk::Widget& parent,
   // An unrevealed revealer still covers the page and would take its clicks.
   errorRevealer_.set_can_target(false);
   overlay_.add_overlay(errorRevealer_);
+  // Made hidden: a page mapped even for a moment keeps its drawing resources, which twenty
+  // background tabs cannot afford. The host shows the selected one.
+  overlay_.set_visible(false);
   overlay_.set_parent(parent);
 
   webView_ =

@@ -42,57 +42,6 @@ class WorkspaceTabStrip::ChipArea : public Gtk::Widget {
   }
 };
 
-// Stands in for the tab chip widget: a title that selects and a button that closes.
-class WorkspaceTabStrip::StandInChip : public Gtk::Box {
- public:
-  StandInChip() {
-    add_css_class("orlith-tab-chip");
-    title_.set_has_frame(false);
-    title_.set_hexpand(true);
-    close_.set_icon_name("window-close-symbolic");
-    close_.set_has_frame(false);
-    append(title_);
-    append(close_);
-    title_.signal_clicked().connect([this] {
-      if (onSelect_)
-        onSelect_();
-    });
-    close_.signal_clicked().connect([this] {
-      if (onClose_)
-        onClose_();
-    });
-  }
-  void apply(const std::string& title, bool selected, bool canClose, std::function<void()> onSelect,
-             std::function<void()> onClose) {
-    const std::string shown = title.empty() ? std::string("Orlith") : title;
-    title_.set_label(shown);
-    title_.set_tooltip_text(shown);
-    close_.set_visible(canClose);
-    if (selected)
-      add_css_class("selected");
-    else
-      remove_css_class("selected");
-    onSelect_ = std::move(onSelect);
-    onClose_ = std::move(onClose);
-  }
-
- protected:
-  void measure_vfunc(Gtk::Orientation orientation, int forSize, int& minimum, int& natural,
-                     int& minimumBaseline, int& naturalBaseline) const override {
-    Gtk::Box::measure_vfunc(orientation, forSize, minimum, natural, minimumBaseline,
-                            naturalBaseline);
-    // The strip decides the width; the chip never asks for more.
-    if (orientation == Gtk::Orientation::HORIZONTAL)
-      minimum = natural = 0;
-  }
-
- private:
-  Gtk::Button title_;
-  Gtk::Button close_;
-  std::function<void()> onSelect_;
-  std::function<void()> onClose_;
-};
-
 WorkspaceTabStrip::WorkspaceTabStrip(Actions actions)
     : actions_(std::move(actions)), area_(std::make_unique<ChipArea>()) {
   WorkspaceChromeStyle::install();
@@ -100,14 +49,6 @@ WorkspaceTabStrip::WorkspaceTabStrip(Actions actions)
   set_overflow(Gtk::Overflow::VISIBLE);
   area_->set_parent(*this);
 
-  plusImage_.set_from_icon_name("list-add-symbolic");
-  plusImage_.set_pixel_size(16);
-  plus_.set_child(plusImage_);
-  plus_.add_css_class("orlith-new-tab");
-  plus_.set_has_frame(false);
-  plus_.set_focus_on_click(false);
-  plus_.set_tooltip_text("New tab");
-  WorkspaceChromeStyle::setAccessibleLabel(plus_, "New tab");
   plus_.signal_clicked().connect([this] {
     if (actions_.newTab)
       actions_.newTab();
@@ -121,6 +62,7 @@ WorkspaceTabStrip::WorkspaceTabStrip(Actions actions)
 }
 
 WorkspaceTabStrip::~WorkspaceTabStrip() {
+  widthRefresh_.disconnect();
   if (tickId_ != 0)
     remove_tick_callback(tickId_);
   for (auto& [id, chip] : chips_)
@@ -159,31 +101,9 @@ void WorkspaceTabStrip::update(const std::vector<WorkspaceTabStripItem>& tabs,
   selectedID_ = selectedID;
   dark_ = dark;
 
-  const bool canClose = tabs.size() >= 2;
-  for (const auto& tab : tabs) {
-    auto& chip = chips_[tab.id];
-    if (!chip) {
-      chip = std::make_unique<StandInChip>();
-      chip->set_parent(*area_);
-    }
-    const std::string id = tab.id;
-    chip->apply(
-        tab.title, id == selectedID_, canClose,
-        [this, id] {
-          if (actions_.select)
-            actions_.select(id);
-        },
-        [this, id] {
-          if (actions_.close)
-            actions_.close(id);
-        });
-  }
-
-  const auto geometry = WorkspaceTabStripGeometry::measure(0, tabs.size());
-  plus_.set_sensitive(!geometry.atLimit());
-  plus_.set_tooltip_text(geometry.atLimit()
-                             ? "Maximum " + std::to_string(geometry.metrics().maximumTabs) + " tabs"
-                             : std::string("New tab"));
+  items_ = tabs;
+  applyChips();
+  plus_.update(dark, WorkspaceTabStripGeometry::measure(0, tabs.size()).atLimit());
   if (dark)
     add_css_class("dark");
   else
@@ -196,12 +116,45 @@ void WorkspaceTabStrip::update(const std::vector<WorkspaceTabStripItem>& tabs,
   relayout();
 }
 
-Gtk::Widget* WorkspaceTabStrip::chip(const std::string& id) {
+void WorkspaceTabStrip::setDark(bool dark) {
+  if (dark == dark_)
+    return;
+  dark_ = dark;
+  applyChips();
+  plus_.update(dark, WorkspaceTabStripGeometry::measure(0, items_.size()).atLimit());
+}
+
+void WorkspaceTabStrip::applyChips() {
+  const bool canClose = items_.size() >= 2;
+  // The chips' preferred width, whole pixels down, so no chip is ever given less than it asks.
+  const auto geometry = WorkspaceTabStripGeometry::measure(std::max(lastWidth_, 0), items_.size());
+  chipWidthApplied_ = std::floor(geometry.chipWidth());
+  for (const auto& tab : items_) {
+    auto& chip = chips_[tab.id];
+    if (!chip) {
+      chip = std::make_unique<WorkspaceTabChipView>();
+      chip->set_parent(*area_);
+    }
+    const std::string id = tab.id;
+    chip->update(
+        tab.title, id == selectedID_, canClose, dark_, chipWidthApplied_,
+        [this, id] {
+          if (actions_.select)
+            actions_.select(id);
+        },
+        [this, id] {
+          if (actions_.close)
+            actions_.close(id);
+        });
+  }
+}
+
+WorkspaceTabChipView* WorkspaceTabStrip::chip(const std::string& id) {
   auto it = chips_.find(id);
   return it == chips_.end() ? nullptr : it->second.get();
 }
 
-Gtk::Widget& WorkspaceTabStrip::newTabButton() {
+WorkspaceNewTabButton& WorkspaceTabStrip::newTabButton() {
   return plus_;
 }
 
@@ -237,6 +190,13 @@ void WorkspaceTabStrip::size_allocate_vfunc(int width, int height, int) {
   const bool wasOverflowing = overflows_ && lastWidth_ >= 0;
   overflows_ = geometry.overflows();
   lastWidth_ = width;
+  if (std::floor(geometry.chipWidth()) != chipWidthApplied_ && !widthRefresh_.connected()) {
+    // A new width reaches the chips after this layout pass, never during it.
+    widthRefresh_ = Glib::signal_idle().connect([this] {
+      applyChips();
+      return false;
+    });
+  }
   const std::int64_t now = g_get_monotonic_time();
   const int chipY = (height - kChipHeight) / 2;
 

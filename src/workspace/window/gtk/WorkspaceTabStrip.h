@@ -14,14 +14,12 @@
 #include <vector>
 
 #include "workspace/window/ChromeAnimation.h"
+#include "workspace/window/WorkspaceChromeState.h"
 #include "workspace/window/WorkspaceTabStripGeometry.h"
+#include "workspace/window/gtk/WorkspaceNewTabButton.h"
+#include "workspace/window/gtk/WorkspaceTabChipView.h"
 
 namespace orlith {
-
-struct WorkspaceTabStripItem {
-  std::string id;
-  std::string title;
-};
 
 class WorkspaceTabStrip : public Gtk::Widget {
  public:
@@ -39,13 +37,16 @@ class WorkspaceTabStrip : public Gtk::Widget {
   void update(const std::vector<WorkspaceTabStripItem>& tabs, const std::string& selectedID,
               bool dark);
 
-  Gtk::Widget* chip(const std::string& id);
-  Gtk::Widget& newTabButton();
+  void setDark(bool dark);
+
+  WorkspaceTabChipView* chip(const std::string& id);
+  WorkspaceNewTabButton& newTabButton();
   // The clipping child that holds every chip.
   Gtk::Widget& chipArea();
   bool overflows() const { return overflows_; }
   double scrollOffset() const { return offset_; }
-  bool isAnimating() const { return tickId_ != 0; }
+  // Also true while a centring waits for the next layout.
+  bool isAnimating() const { return tickId_ != 0 || centreOnNextLayout_; }
 
  protected:
   Gtk::SizeRequestMode get_request_mode_vfunc() const override;
@@ -55,12 +56,12 @@ class WorkspaceTabStrip : public Gtk::Widget {
 
  private:
   class ChipArea;
-  class StandInChip;
   struct Frame {
     double x = 0;
     double width = 0;
   };
 
+  void applyChips();
   void relayout();
   void startTicking();
   bool onTick();
@@ -69,12 +70,14 @@ class WorkspaceTabStrip : public Gtk::Widget {
 
   Actions actions_;
   std::unique_ptr<ChipArea> area_;
-  std::map<std::string, std::unique_ptr<StandInChip>> chips_;
+  std::map<std::string, std::unique_ptr<WorkspaceTabChipView>> chips_;
+  std::vector<WorkspaceTabStripItem> items_;
   std::vector<std::string> order_;
+  double chipWidthApplied_ = -1;
+  sigc::connection widthRefresh_;
   std::string selectedID_;
   bool dark_ = false;
-  Gtk::Button plus_;
-  Gtk::Image plusImage_;
+  WorkspaceNewTabButton plus_;
   Glib::RefPtr<Gtk::EventControllerScroll> scroll_;
 
   // Layout state.

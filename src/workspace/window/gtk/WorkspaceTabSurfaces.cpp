@@ -11,7 +11,8 @@ WorkspaceTabSurfaces::WorkspaceTabSurfaces(WorkspaceWindowServices& services,
   set_hexpand(true);
   set_vexpand(true);
   host_ = std::make_unique<WorkspaceTabSurfaceHost>(
-      [this](const std::shared_ptr<WorkspaceModel>& tab) { return makeSurface(tab); });
+      [this](const std::shared_ptr<WorkspaceModel>& tab) { return makeSurface(tab); },
+      services_.scheduler);
   windowSystem_ = std::make_unique<GtkWindowSystem>(GTK_WIDGET(gobj()));
   windowChanged_ = windowSystem_->changed().connect([this] { updateVisibility(); });
   signal_map().connect([this] { updateVisibility(); });

@@ -1,6 +1,8 @@
 // Changes of the tabs and the session are drawn once per main-loop turn.
 #include "workspace/window/gtk/WorkspaceView.h"
 
+#include "base/MainQueue.h"
+#include "workspace/window/WorkspaceChromeController.h"
 #include "workspace/window/gtk/WorkspaceViewStyle.h"
 
 namespace orlith {
@@ -8,18 +10,20 @@ namespace orlith {
 WorkspaceView::WorkspaceView(WorkspaceWindowServices& services,
                              std::shared_ptr<WorkspaceTabsModel> tabs,
                              WorkspaceNetworkSession& network, WorkspaceWebViewOptions options,
-                             std::unique_ptr<Gtk::Widget> chrome)
+                             std::function<void()> openWindow,
+                             std::unique_ptr<Gtk::Widget> indicator)
     : Gtk::Box(Gtk::Orientation::VERTICAL, 0),
       services_(services),
       tabs_(std::move(tabs)),
-      chrome_(std::move(chrome)),
+      openWindow_(std::move(openWindow)),
       surfaces_(services, network, std::move(options)),
       refresh_([this] { refresh(); }) {
   add_css_class(kCanvasClass);
-  if (chrome_)
-    append(*chrome_);
-  shadow_.add_css_class("orlith-chrome-shadow");
-  shadow_.set_size_request(-1, 1);
+  // The chrome keeps itself in line with the tabs, every tab's title and the session.
+  chrome_ = WorkspaceChrome::bound(std::make_shared<WorkspaceChromeController>(
+                                       tabs_, services_.session, openWindow_, MainQueue::shared()),
+                                   services_.appearance, std::move(indicator));
+  append(*chrome_);
   append(shadow_);
   stack_.set_transition_type(Gtk::StackTransitionType::NONE);
   stack_.set_hexpand(true);
@@ -31,6 +35,9 @@ WorkspaceView::WorkspaceView(WorkspaceWindowServices& services,
 
   tabsChanged_ = tabs_->changed().connect([this] { refresh_.schedule(); });
   sessionChanged_ = services_.session->changed().connect([this] { refresh_.schedule(); });
+  appearanceChanged_ =
+      services_.appearance.resolvedAppearanceChanged().connect([this] { applyAppearance(); });
+  applyAppearance();
   signal_map().connect([this] {
     // Does nothing once the session is prepared.
     tabs_->prepareSession(services_.session->currentSession(), services_.preferences);
@@ -54,6 +61,10 @@ void WorkspaceView::refresh() {
   }
   if (onRefreshed)
     onRefreshed();
+}
+
+void WorkspaceView::applyAppearance() {
+  shadow_.setDark(services_.appearance.resolvedIsDark());
 }
 
 }  // namespace orlith

@@ -12,6 +12,8 @@
 #include "workspace/surface/gtk/WorkspaceWebView.h"
 #include "workspace/window/WorkspaceTabsModel.h"
 #include "workspace/window/WorkspaceWindowServices.h"
+#include "workspace/window/gtk/WorkspaceChrome.h"
+#include "workspace/window/gtk/WorkspaceChromeShadow.h"
 #include "workspace/window/gtk/WorkspaceStartupCover.h"
 #include "workspace/window/gtk/WorkspaceTabSurfaces.h"
 
@@ -22,33 +24,38 @@ class WorkspaceView : public Gtk::Box {
   static constexpr const char* kCoverPage = "cover";
   static constexpr const char* kSurfacesPage = "surfaces";
 
+  // `openWindow` opens another window of the group; `indicator` is the update indicator.
   WorkspaceView(WorkspaceWindowServices& services, std::shared_ptr<WorkspaceTabsModel> tabs,
                 WorkspaceNetworkSession& network, WorkspaceWebViewOptions options = {},
-                std::unique_ptr<Gtk::Widget> chrome = nullptr);
+                std::function<void()> openWindow = {},
+                std::unique_ptr<Gtk::Widget> indicator = nullptr);
   ~WorkspaceView() override;
 
   Gtk::Stack& stack() { return stack_; }
   WorkspaceStartupCover& cover() { return cover_; }
   WorkspaceTabSurfaces& surfaces() { return surfaces_; }
-  Gtk::Widget* chrome() { return chrome_.get(); }
-  Gtk::Widget& shadow() { return shadow_; }
+  WorkspaceChrome& chrome() { return *chrome_; }
+  WorkspaceChromeShadow& shadow() { return shadow_; }
 
   // Runs every time the view has been brought in line with its tabs.
   std::function<void()> onRefreshed;
 
  private:
   void refresh();
+  void applyAppearance();
 
   WorkspaceWindowServices& services_;
   std::shared_ptr<WorkspaceTabsModel> tabs_;
-  std::unique_ptr<Gtk::Widget> chrome_;
-  Gtk::Box shadow_;
+  std::function<void()> openWindow_;
+  std::unique_ptr<WorkspaceChrome> chrome_;
+  WorkspaceChromeShadow shadow_;
   Gtk::Stack stack_;
   WorkspaceStartupCover cover_;
   WorkspaceTabSurfaces surfaces_;
   CoalescedCallback refresh_;
   ScopedConnection tabsChanged_;
   ScopedConnection sessionChanged_;
+  ScopedConnection appearanceChanged_;
 };
 
 }  // namespace orlith
