@@ -14,6 +14,7 @@
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
+#include "signin/gtk/SignInStyleSheet.h"
 #include "update/client/UpdateHostHooks.h"
 #include "update/client/UpdateInstallerClient.h"
 #include "update/trust/UpdateInstallerChannel.h"
@@ -95,7 +96,7 @@ std::unique_ptr<UpdateClient> makeUpdateClient(std::shared_ptr<HttpTransport> tr
 
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
     OrlithEnvironment environment, WorkspaceNetworkSession& network,
-    std::optional<std::string> keychainService) {
+    std::optional<std::string> keychainService, std::unique_ptr<UpdateClient> updates) {
   DesktopSurfaceServices& surface = DesktopSurfaceServices::shared();
   std::optional<LocalTlsAuthority> authority;
   if (build::kOriginIsLocal)
@@ -120,8 +121,9 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
                                                           *transport, identity.appVersion);
 
   auto hub = std::make_shared<NotificationHub*>(nullptr);
-  auto updates =
-      makeUpdateClient(transport, surface.clock(), surface.scheduler(), surface.uuids(), hub);
+  if (!updates)
+    updates =
+        makeUpdateClient(transport, surface.clock(), surface.scheduler(), surface.uuids(), hub);
   auto context = std::make_unique<ApplicationContext>(ApplicationContext::Dependencies{
       environment, surface.clock(), surface.scheduler(), surface.uuids(), surface.preferences(),
       surface.appearance(), std::move(store), std::move(coordinator), std::move(webCookies),
@@ -136,7 +138,18 @@ void installApplicationStyles(AppearanceSettings& appearance) {
     return;
   provider =
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
-  addAuthKitStyleSheet(*provider);
+  addSignInStyleSheets(*provider);
+  // The window's background and its flat header bar in the canvas colour; the recovery screen.
+  provider->addSheet("shell", [](bool) {
+    return std::string(R"css(
+window.orlith-window { background-color: @orlith_canvas; }
+headerbar.orlith-header, headerbar.orlith-header:backdrop {
+  background: @orlith_canvas; box-shadow: none; border: none;
+}
+.orlith-recovery-title { font-size: 17px; font-weight: 600; color: @orlith_ink; }
+.orlith-recovery-message { font-size: 13px; color: @orlith_inkMuted; }
+)css");
+  });
   addWorkspaceViewStyleSheet(*provider);
   provider->follow(appearance);
 }
