@@ -9,6 +9,7 @@
 
 #include "base/Base64.h"
 #include "base/FileContents.h"
+#include "base/UnixTime.h"
 
 namespace orlith {
 
@@ -121,8 +122,8 @@ PlistDate parseDate(std::string_view text) {
   if (!date) {
     throw PropertyListError("bad <date> \"" + iso + "\"");
   }
-  return PlistDate(std::chrono::seconds(g_date_time_to_unix(date.get())) +
-                   std::chrono::microseconds(g_date_time_get_microsecond(date.get())));
+  return systemTimeFromUnixSeconds(g_date_time_to_unix(date.get()),
+                                   g_date_time_get_microsecond(date.get()));
 }
 
 class Builder {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/UnixTime.h"
+
 namespace orlith {
 namespace {
 
@@ -205,9 +207,8 @@ HttpCookie WebKitCookieStore::fromSoupCookie(SoupCookie* soup) {
   cookie.secure = soup_cookie_get_secure(soup);
   cookie.httpOnly = soup_cookie_get_http_only(soup);
   if (GDateTime* expires = soup_cookie_get_expires(soup)) {
-    cookie.expires = std::chrono::system_clock::time_point(
-        std::chrono::seconds(g_date_time_to_unix(expires)) +
-        std::chrono::microseconds(g_date_time_get_microsecond(expires)));
+    cookie.expires = systemTimeFromUnixSeconds(g_date_time_to_unix(expires),
+                                               g_date_time_get_microsecond(expires));
   }
   return cookie;
 }
