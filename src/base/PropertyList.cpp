@@ -48,7 +48,6 @@ const PlistValue* PlistDictionary::find(std::string_view key) const {
 
 namespace {
 
-constexpr std::size_t kMaxFileSize = 16 << 20;
 
 enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Data, Date, True, False };
 
@@ -307,7 +306,7 @@ PlistValue parsePropertyList(std::string_view xml) {
 PlistValue readPropertyListFile(const std::filesystem::path& file) {
   std::string contents;
   try {
-    contents = readFileContents(file, kMaxFileSize);
+    contents = readFileContents(file, kMaxPropertyListFileSize);
   } catch (const std::system_error& error) {
     if (error.code() == std::errc::file_too_large) {
       throw PropertyListError(file.string() + " is too large for a property list");

@@ -213,7 +213,13 @@ std::string InstallerService::preparePackage(const std::string& package,
   const DesktopUpdateManifest manifest =
       InstallationSecurity::verifiedManifest(manifestBytes, architecture, locations);
   const auto extension = manifest.downloadUrl ? pathExtension(*manifest.downloadUrl) : std::nullopt;
-  const auto running = shortVersion(source_);
+  // A running version that cannot be read is no version this package could be newer than.
+  std::optional<std::string> running;
+  try {
+    running = shortVersion(source_);
+  } catch (const std::exception&) {
+    running.reset();
+  }
   if (!manifest.version || !extension || (*extension != "dmg" && *extension != "zip") || !running ||
       UpdateManifestPolicy::compareVersions(*manifest.version, *running) != 1) {
     throw UpdateFailure(kNotNewer);

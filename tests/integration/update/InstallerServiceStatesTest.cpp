@@ -7,7 +7,10 @@
 #include <future>
 #include <thread>
 
+#include "BundleSealer.h"
 #include "PeerListener.h"
+#include "base/Json.h"
+#include "base/Sha256.h"
 #include "support/TemporaryDirectory.h"
 #include "unit/update/FakeUserDatabase.h"
 #include "unit/update/SealedBundles.h"
@@ -268,6 +271,26 @@ TEST_F(InstallerServiceStatesTest, CancelDuringTheLaunchLeavesNoWorkRoot) {
     EXPECT_FALSE(std::filesystem::exists(root)) << "updater started: " << starts;
     service.reset();
   }
+}
+
+// A signed, valid manifest for a newer version, and a running app whose own Info.plist no longer
+// reads: the package is not a newer update, in the fixed text, never the reader's error.
+TEST_F(InstallerServiceStatesTest, UnreadableRunningVersionMeansThePackageIsNotNewer) {
+  const std::string package = "not a zip";
+  const Json inner{{"ok", true},
+                   {"version", "9.0.0"},
+                   {"downloadUrl", "https://127.0.0.1/updates/Orlith-9.0.0.zip"},
+                   {"sha256", sha256Hex(package)},
+                   {"platform", std::string(update_wire::kPlatform)},
+                   {"arch", std::string(update_wire::kOwnArchitecture)}};
+  const std::string manifest = BundleSealer::signManifest(inner.dump(), manifestKey_);
+  test::writeFile(source_ / "Contents/Info.plist", "<plist><dict><key>broken");
+  auto service = makeService(std::make_shared<SlowLauncher>(listener_, false));
+  const UpdatePrepareReply reply = await<UpdatePrepareReply>(
+      [&](auto guard) { service->prepare(package, manifest, std::move(guard)); });
+  EXPECT_EQ(reply,
+            (UpdatePrepareReply{std::nullopt, "This package is not a newer update.", false}));
+  EXPECT_TRUE(std::filesystem::is_empty(tree_.path() / "tmp"));
 }
 
 using A = Action;
