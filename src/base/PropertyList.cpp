@@ -48,7 +48,6 @@ const PlistValue* PlistDictionary::find(std::string_view key) const {
 
 namespace {
 
-
 enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Data, Date, True, False };
 
 struct ElementName {
