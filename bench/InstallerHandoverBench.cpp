@@ -38,6 +38,8 @@ std::string makePackage() {
   int status = 1;
   try {
     orlith::UpdateFrameStream stream(std::move(socket));
+    // As the service reads: every byte checked against the app's credentials.
+    stream.requireSender(::getppid());
     const auto request = stream.readRequest();
     const auto* read = request ? std::get_if<orlith::UpdateInstallerRequest>(&*request) : nullptr;
     if (read != nullptr && read->package.size() == kPackageSize) {
@@ -59,6 +61,7 @@ double oneRound(const std::string& package) {
   }
   orlith::UniqueFd ours(pair[0]);
   orlith::UniqueFd theirs(pair[1]);
+  orlith::UpdateFrameStream::passCredentials(theirs.get());
   orlith::UniqueFd doneRead(signal[0]);
   orlith::UniqueFd doneWrite(signal[1]);
   const pid_t child = ::fork();

@@ -9,6 +9,7 @@
 
 #include "base/Base64.h"
 #include "base/FileContents.h"
+#include "base/UnixTime.h"
 
 namespace orlith {
 
@@ -46,8 +47,6 @@ const PlistValue* PlistDictionary::find(std::string_view key) const {
 }
 
 namespace {
-
-constexpr std::size_t kMaxFileSize = 16 << 20;
 
 enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Data, Date, True, False };
 
@@ -121,8 +120,8 @@ PlistDate parseDate(std::string_view text) {
   if (!date) {
     throw PropertyListError("bad <date> \"" + iso + "\"");
   }
-  return PlistDate(std::chrono::seconds(g_date_time_to_unix(date.get())) +
-                   std::chrono::microseconds(g_date_time_get_microsecond(date.get())));
+  return systemTimeFromUnixSeconds(g_date_time_to_unix(date.get()),
+                                   g_date_time_get_microsecond(date.get()));
 }
 
 class Builder {
@@ -306,7 +305,7 @@ PlistValue parsePropertyList(std::string_view xml) {
 PlistValue readPropertyListFile(const std::filesystem::path& file) {
   std::string contents;
   try {
-    contents = readFileContents(file, kMaxFileSize);
+    contents = readFileContents(file, kMaxPropertyListFileSize);
   } catch (const std::system_error& error) {
     if (error.code() == std::errc::file_too_large) {
       throw PropertyListError(file.string() + " is too large for a property list");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -77,6 +78,9 @@ class PlistDictionary {
 // value or given twice, text where none belongs, bad numbers, base64 or dates, and nesting deeper
 // than kMaxPropertyListDepth throw PropertyListError.
 inline constexpr int kMaxPropertyListDepth = 128;
+// The largest property-list file readPropertyListFile reads; the bundle seal reads Info.plist
+// up to the same size, so whatever the sealing program could read, the seal check can too.
+inline constexpr std::size_t kMaxPropertyListFileSize = 16 << 20;
 PlistValue parsePropertyList(std::string_view xml);
 
 // Reads and parses a file: a failure to read throws std::system_error, bad content

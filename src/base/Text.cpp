@@ -1,6 +1,8 @@
 // Locale-independent text helpers.
 #include "base/Text.h"
 
+#include <glib.h>
+
 #include <array>
 
 namespace orlith {
@@ -78,6 +80,10 @@ std::string asciiLowercase(std::string_view text) {
     }
   }
   return result;
+}
+
+bool isValidUtf8(std::string_view text) {
+  return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr) != FALSE;
 }
 
 }  // namespace orlith

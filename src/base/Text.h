@@ -15,6 +15,9 @@ bool isWhitespaceOrNewline(char32_t codePoint);
 // is returned unchanged rather than replaced.
 std::string trimWhitespaceAndNewlines(std::string_view utf8);
 
+// Strict UTF-8: no overlong forms, surrogates, code points past U+10FFFF or NUL bytes.
+bool isValidUtf8(std::string_view text);
+
 // Maps A–Z to a–z and leaves every other byte as it is.
 std::string asciiLowercase(std::string_view text);
 

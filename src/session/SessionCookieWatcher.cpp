@@ -36,13 +36,22 @@ void SessionCookieWatcher::storeChanged(const std::shared_ptr<State>& state) {
 Task<void> SessionCookieWatcher::read(std::weak_ptr<State> weakState,
                                       std::shared_ptr<WebCookieStore> store) {
   for (;;) {
-    std::vector<HttpCookie> cookies = co_await store->allCookies();
+    std::optional<std::vector<HttpCookie>> cookies;
+    try {
+      cookies = co_await store->allCookies();
+    } catch (const WebCookieStoreTimeout&) {
+      // A read that did not finish says nothing about the store, least of all that it is
+      // empty: no report, and the next change reads again.
+      cookies.reset();
+    }
     std::shared_ptr<State> state = weakState.lock();
     if (!state || state->stopped)
       co_return;
-    // A copy: the handler may stop the watcher, which must not free what is running.
-    Handler onChange = state->onChange;
-    onChange(cookies);
+    if (cookies) {
+      // A copy: the handler may stop the watcher, which must not free what is running.
+      Handler onChange = state->onChange;
+      onChange(*cookies);
+    }
     state->reading = false;
     if (state->stopped || !state->changedWhileReading)
       co_return;

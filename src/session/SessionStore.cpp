@@ -217,6 +217,11 @@ Task<bool> SessionStore::prepareOperation(Frame& frame) {
     SharedTask<void> cleanup = sessionCleanup_;
     co_await cleanup;
   }
+  if (cookieCleanupDue_ && environment_.origin().host()) {
+    SharedTask<void> cleanup(runCleanup(sessionCleanup_));
+    sessionCleanup_ = cleanup;
+    co_await cleanup;
+  }
   if (!isCurrent(frame))
     co_return false;
   frame.client = makeClient();
@@ -628,9 +633,20 @@ Task<void> SessionStore::runCleanup(SharedTask<void> previous) {
   std::shared_ptr<SessionStore> self = shared_from_this();
   if (previous.valid())
     co_await previous;
-  std::shared_ptr<SessionCookieCoordinator> coordinator = cookieCoordinator_;
-  Task<void> removal = coordinator->removeSessionCookies(originHost(), kSessionNames, webCookies_);
-  co_await std::move(removal);
+  // A store that did not answer has removed nothing: the removal is tried again, and when it
+  // still fails it stays due, so the next operation tries it before it starts.
+  cookieCleanupDue_ = true;
+  for (int attempt = 0; attempt < kCookieCleanupAttempts && cookieCleanupDue_; ++attempt) {
+    std::shared_ptr<SessionCookieCoordinator> coordinator = cookieCoordinator_;
+    Task<void> removal =
+        coordinator->removeSessionCookies(originHost(), kSessionNames, webCookies_);
+    try {
+      co_await std::move(removal);
+      cookieCleanupDue_ = false;
+    } catch (const WebCookieStoreTimeout&) {
+      continue;
+    }
+  }
   client_->clearSessionCookies();
 }
 

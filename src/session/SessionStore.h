@@ -77,6 +77,8 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
 
   static constexpr std::chrono::seconds kRecoveryInterval{60};
   static constexpr std::size_t kSignupCodeLength = 6;
+  // Reads of the web views' store that time out before a sign-out's cookies are removed.
+  static constexpr int kCookieCleanupAttempts = 3;
 
   // In state loading; the restore is a separate step.
   static std::shared_ptr<SessionStore> create(Dependencies dependencies);
@@ -203,6 +205,8 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
   SessionOperationGate authOperations_;
   ProviderSignInGate providerAttempts_;
   SharedTask<void> sessionCleanup_;
+  // The web views may still hold a signed-out session's cookie: their store did not answer.
+  bool cookieCleanupDue_ = false;
   std::set<std::string> consumedHandoffTokens_;
   std::unique_ptr<SessionCookieWatcher> cookieWatcher_;
   std::optional<std::chrono::steady_clock::time_point> lastSessionRecovery_;

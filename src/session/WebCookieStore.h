@@ -1,10 +1,12 @@
-// The web views' cookie store as the session sees it. No call fails: an engine call that does not
-// finish in time counts as an empty read or a finished write, so sign-in never stalls on it.
-// Main thread; results resume through the main queue.
+// The web views' cookie store as the session sees it. Every engine call has a time-out. A read
+// that does not finish in time fails with WebCookieStoreTimeout, which is not an empty store:
+// nothing may be concluded from it. A write that does not finish in time counts as finished, as
+// the next read shows what the store holds. Main thread; results resume through the main queue.
 #pragma once
 
 #include <sigc++/sigc++.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "base/Task.h"
@@ -12,10 +14,17 @@
 
 namespace orlith {
 
+class WebCookieStoreTimeout : public std::runtime_error {
+ public:
+  WebCookieStoreTimeout()
+      : std::runtime_error("The web views’ cookie store did not answer in time.") {}
+};
+
 class WebCookieStore {
  public:
   virtual ~WebCookieStore() = default;
 
+  // Throws WebCookieStoreTimeout when the engine does not answer in time.
   virtual Task<std::vector<HttpCookie>> allCookies() = 0;
   virtual Task<void> add(HttpCookie cookie) = 0;
   virtual Task<void> remove(HttpCookie cookie) = 0;

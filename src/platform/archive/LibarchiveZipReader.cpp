@@ -45,7 +45,9 @@ class Cursor final : public UpdateArchiveCursor {
     if (status == ARCHIVE_EOF) {
       return std::nullopt;
     }
-    if (status != ARCHIVE_OK) {
+    // A warning (a name that does not convert) still gives a whole entry; its name is judged
+    // by the checks, not here.
+    if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
       fail(reader_.get());
     }
     UpdateArchiveEntry out;

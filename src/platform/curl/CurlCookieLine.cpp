@@ -2,6 +2,8 @@
 // epoch, 0 for a session cookie), name, value; "#HttpOnly_" before the domain marks HttpOnly.
 #include "platform/curl/CurlCookieLine.h"
 
+#include "base/UnixTime.h"
+
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -47,7 +49,7 @@ std::optional<HttpCookie> cookieFromNetscapeLine(std::string_view line) {
   if (error != std::errc() || end != parts[4].data() + parts[4].size())
     return std::nullopt;
   if (expires != 0) {
-    cookie.expires = std::chrono::system_clock::time_point(std::chrono::seconds(expires));
+    cookie.expires = systemTimeFromUnixSeconds(expires);
   }
   cookie.name = std::string(parts[5]);
   cookie.value = std::string(parts[6]);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/UnixTime.h"
+
 namespace orlith {
 namespace {
 
@@ -26,7 +28,9 @@ class EngineCall {
   using Start = std::function<void(GCancellable*, GAsyncReadyCallback, gpointer)>;
   using Finish = std::function<R(GObject*, GAsyncResult*)>;
 
-  EngineCall(Start start, Finish finish, R fallback, std::chrono::milliseconds timeout)
+  // Without a fallback, a call that times out fails with WebCookieStoreTimeout.
+  EngineCall(Start start, Finish finish, std::optional<R> fallback,
+             std::chrono::milliseconds timeout)
       : start_(std::move(start)), timeout_(timeout) {
     state_->finish = std::move(finish);
     state_->fallback = std::move(fallback);
@@ -41,13 +45,19 @@ class EngineCall {
         new std::shared_ptr<State>(state_), &EngineCall::release);
     start_(state_->cancellable.get(), &EngineCall::answered, new std::shared_ptr<State>(state_));
   }
-  R await_resume() { return std::move(*state_->result); }
+  R await_resume() {
+    if (!state_->result) {
+      throw WebCookieStoreTimeout();
+    }
+    return std::move(*state_->result);
+  }
 
  private:
   struct State {
     Finish finish;
-    R fallback{};
+    std::optional<R> fallback;
     std::optional<R> result;
+    bool expired = false;
     detail::ResumeSlot slot;
     GObjectPtr<GCancellable> cancellable{g_cancellable_new()};
     guint timeoutSource = 0;
@@ -60,7 +70,7 @@ class EngineCall {
     State& state = **owned;
     // Finished even when late, so that the engine's result is freed.
     R value = state.finish(source, result);
-    if (state.result)
+    if (state.result || state.expired)
       return;
     state.result.emplace(std::move(value));
     if (state.timeoutSource != 0)
@@ -71,8 +81,10 @@ class EngineCall {
   static gboolean timedOut(gpointer data) {
     State& state = **static_cast<std::shared_ptr<State>*>(data);
     state.timeoutSource = 0;
-    if (!state.result) {
-      state.result.emplace(std::move(state.fallback));
+    if (!state.result && !state.expired) {
+      state.expired = true;
+      if (state.fallback)
+        state.result.emplace(std::move(*state.fallback));
       g_cancellable_cancel(state.cancellable.get());
       detail::resumeOnMainQueue(state.slot);
     }
@@ -87,7 +99,7 @@ class EngineCall {
 
 template <class R>
 Task<R> awaitEngine(typename EngineCall<R>::Start start, typename EngineCall<R>::Finish finish,
-                    R fallback, std::chrono::milliseconds timeout) {
+                    std::optional<R> fallback, std::chrono::milliseconds timeout) {
   EngineCall<R> call(std::move(start), std::move(finish), std::move(fallback), timeout);
   co_return co_await call;
 }
@@ -139,8 +151,8 @@ Task<std::vector<HttpCookie>> WebKitCookieStore::allCookies() {
     g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
     return cookies;
   };
-  Task<std::vector<HttpCookie>> call =
-      awaitEngine(std::move(start), std::move(finish), std::vector<HttpCookie>(), timeout_);
+  Task<std::vector<HttpCookie>> call = awaitEngine(
+      std::move(start), std::move(finish), std::optional<std::vector<HttpCookie>>(), timeout_);
   co_return co_await std::move(call);
 }
 
@@ -155,7 +167,8 @@ Task<void> WebKitCookieStore::add(HttpCookie cookie) {
   EngineCall<bool>::Finish finish = [](GObject* source, GAsyncResult* result) {
     return finishedWrite(&webkit_cookie_manager_add_cookie_finish, source, result);
   };
-  Task<bool> call = awaitEngine(std::move(start), std::move(finish), true, timeout_);
+  Task<bool> call =
+      awaitEngine(std::move(start), std::move(finish), std::optional<bool>(true), timeout_);
   co_await std::move(call);
 }
 
@@ -170,7 +183,8 @@ Task<void> WebKitCookieStore::remove(HttpCookie cookie) {
   EngineCall<bool>::Finish finish = [](GObject* source, GAsyncResult* result) {
     return finishedWrite(&webkit_cookie_manager_delete_cookie_finish, source, result);
   };
-  Task<bool> call = awaitEngine(std::move(start), std::move(finish), true, timeout_);
+  Task<bool> call =
+      awaitEngine(std::move(start), std::move(finish), std::optional<bool>(true), timeout_);
   co_await std::move(call);
 }
 
@@ -191,7 +205,8 @@ Task<void> WebKitCookieStore::clearNonCookieData() {
     GErrorPtr error(rawError);
     return true;
   };
-  Task<bool> call = awaitEngine(std::move(start), std::move(finish), true, timeout_);
+  Task<bool> call =
+      awaitEngine(std::move(start), std::move(finish), std::optional<bool>(true), timeout_);
   co_await std::move(call);
 }
 
@@ -205,9 +220,8 @@ HttpCookie WebKitCookieStore::fromSoupCookie(SoupCookie* soup) {
   cookie.secure = soup_cookie_get_secure(soup);
   cookie.httpOnly = soup_cookie_get_http_only(soup);
   if (GDateTime* expires = soup_cookie_get_expires(soup)) {
-    cookie.expires = std::chrono::system_clock::time_point(
-        std::chrono::seconds(g_date_time_to_unix(expires)) +
-        std::chrono::microseconds(g_date_time_get_microsecond(expires)));
+    cookie.expires = systemTimeFromUnixSeconds(g_date_time_to_unix(expires),
+                                               g_date_time_get_microsecond(expires));
   }
   return cookie;
 }

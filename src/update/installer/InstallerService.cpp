@@ -200,7 +200,13 @@ std::string InstallerService::preparePackage(const std::string& package,
   const auto extension = manifest.downloadUrl
                              ? UpdateManifestPolicy::pathExtension(*manifest.downloadUrl)
                              : std::nullopt;
-  const auto running = shortVersion(source_);
+  // A running version that cannot be read is no version this package could be newer than.
+  std::optional<std::string> running;
+  try {
+    running = shortVersion(source_);
+  } catch (const std::exception&) {
+    running.reset();
+  }
   if (!manifest.version || !extension || (*extension != "dmg" && *extension != "zip") || !running ||
       UpdateManifestPolicy::compareVersions(*manifest.version, *running) != 1) {
     throw UpdateFailure(kNotNewer);
@@ -377,14 +383,20 @@ void InstallerService::watchInstall(std::string token, std::filesystem::path pla
   }
   postFromWatcher([this, token, planFile, process, noUpdater, reply] {
     --activeInstalls_;
+    const std::filesystem::path root = planFile.parent_path();
     if (process) {
-      updaters_[planFile.parent_path()] = process;
+      updaters_[root] = process;
       commit(token, planFile, process, reply);
     } else {
       if (noUpdater) {
-        updaters_[planFile.parent_path()] = nullptr;
+        updaters_[root] = nullptr;
       }
-      failLaunched(planFile.parent_path(), kLaunchFailed, reply);
+      failLaunched(root, kLaunchFailed, reply);
+    }
+    if (abandoned_.erase(root) > 0) {
+      updaters_.erase(root);
+      launched_.erase(root);
+      orphanRoot(root, process);
     }
     updateFinished();
   });
@@ -451,9 +463,44 @@ void InstallerService::forgetCancelledPlan(const std::string& token,
   // An updater that has ended, even one killed half-way, can no longer clean up its work root.
   if (!launched_.contains(root) || updaterEnded(root)) {
     removeQuietly(root);
+  } else if (!updaters_.contains(root)) {
+    // The launch is still in flight: an updater it starts stops on "Cancelled" before it takes
+    // the root over, so the launch's end decides who removes it.
+    abandoned_.insert(root);
+    return;
   }
   launched_.erase(root);
   updaters_.erase(root);
+}
+
+void InstallerService::orphanRoot(const std::filesystem::path& root,
+                                  const std::shared_ptr<const PinnedProcess>& updater) {
+  if (!updater || updater->isTerminated()) {
+    removeQuietly(root);
+    return;
+  }
+  orphans_[root] = updater;
+  if (!orphanSweepScheduled_) {
+    orphanSweepScheduled_ = true;
+    queue_->postAfter(context_.timings.retryInterval, [this] { sweepOrphans(); });
+  }
+}
+
+void InstallerService::sweepOrphans() {
+  orphanSweepScheduled_ = false;
+  for (auto orphan = orphans_.begin(); orphan != orphans_.end();) {
+    if (orphan->second->isTerminated()) {
+      removeQuietly(orphan->first);
+      orphan = orphans_.erase(orphan);
+    } else {
+      ++orphan;
+    }
+  }
+  if (!orphans_.empty()) {
+    orphanSweepScheduled_ = true;
+    queue_->postAfter(context_.timings.retryInterval, [this] { sweepOrphans(); });
+  }
+  updateFinished();
 }
 
 void InstallerService::scheduleCancellationRetry() {
@@ -540,7 +587,7 @@ void InstallerService::cleanup() {
 }
 
 void InstallerService::updateFinished() {
-  if (!closed_ || cancellationRetryScheduled_ || activeInstalls_ > 0) {
+  if (!closed_ || cancellationRetryScheduled_ || activeInstalls_ > 0 || !orphans_.empty()) {
     return;
   }
   {

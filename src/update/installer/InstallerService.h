@@ -88,6 +88,11 @@ class InstallerService final : public UpdateInstallerHandler {
   void retryCancellations();
   bool updaterEnded(const std::filesystem::path& root) const;
   bool nothingCanAnswer(const std::filesystem::path& root) const;
+  // A root whose plan was forgotten while its updater was launching: removed once that updater
+  // has ended, or at once when none started.
+  void orphanRoot(const std::filesystem::path& root,
+                  const std::shared_ptr<const PinnedProcess>& updater);
+  void sweepOrphans();
   void cleanup();
   void updateFinished();
   // From a watcher thread; false once the service is stopping.
@@ -107,6 +112,10 @@ class InstallerService final : public UpdateInstallerHandler {
   std::set<std::filesystem::path> cancellationRequested_;
   // A null process: the launch left no updater running.
   std::map<std::filesystem::path, std::shared_ptr<const PinnedProcess>> updaters_;
+  // Forgotten while the launch was in flight; the launch's end decides.
+  std::set<std::filesystem::path> abandoned_;
+  std::map<std::filesystem::path, std::shared_ptr<const PinnedProcess>> orphans_;
+  bool orphanSweepScheduled_ = false;
   bool cancellationRetryScheduled_ = false;
   bool closed_ = false;
   int activeInstalls_ = 0;

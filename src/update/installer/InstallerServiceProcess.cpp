@@ -2,9 +2,11 @@
 #include "update/installer/InstallerServiceProcess.h"
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "platform/archive/LibarchiveZipReader.h"
 #include "update/installer/InstallerConnection.h"
@@ -38,6 +40,12 @@ int InstallerServiceProcess::run(const UpdateLocations& locations,
     return 1;
   }
   UpdateFrameStream stream{UniqueFd(kConnectionDescriptor)};
+  try {
+    // Before anything is read, so that every byte ever read can be traced to its sender.
+    UpdateFrameStream::passCredentials(stream.descriptor());
+  } catch (const std::system_error&) {
+    return 1;
+  }
   UpdateTeam team;
   try {
     team = InstallationSecurity::ownTeam(locations);
@@ -49,6 +57,14 @@ int InstallerServiceProcess::run(const UpdateLocations& locations,
   try {
     AuthenticatedCaller caller =
         InstallationSecurity::authenticatedCaller(stream.descriptor(), team);
+    // The socket's credentials name whoever made the pair, not whoever holds its other end now.
+    // So the service serves only the app that started it, and only what that very process
+    // writes: a process that made the pair, kept an end and then became the genuine app (or
+    // started the service first) gets nothing through.
+    if (caller.process.pid() != ::getppid()) {
+      return 1;
+    }
+    stream.requireSender(caller.process.pid());
     auto source = UpdatePath::resolvingSymlinks(UpdatePath::standardized(caller.bundle));
     if (!source) {
       return 1;

@@ -22,7 +22,6 @@ namespace {
 
 constexpr int kSealFormat = 1;
 constexpr int kMaximumNesting = 4;
-constexpr std::size_t kMaximumInfoPlistSize = 1'048'576;
 
 [[noreturn]] void refuse(const std::string& what) {
   throw BundleSealError(what);
@@ -181,9 +180,9 @@ std::optional<std::string> readSealFile(int contents, const std::string& name, s
 
 std::optional<std::string> plistIdentifier(int contents) {
   const UniqueFd file = DescriptorFiles::openRegularFile(contents, "Info.plist");
-  const auto bytes = file ? DescriptorFiles::readAtMost(file.get(), kMaximumInfoPlistSize)
+  const auto bytes = file ? DescriptorFiles::readAtMost(file.get(), kMaxPropertyListFileSize)
                           : std::optional<std::string>();
-  if (!bytes || bytes->size() > kMaximumInfoPlistSize) {
+  if (!bytes || bytes->size() > kMaxPropertyListFileSize) {
     return std::nullopt;
   }
   try {

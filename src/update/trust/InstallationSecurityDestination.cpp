@@ -180,10 +180,18 @@ UpdateDirectoryIdentity InstallationSecurity::validateDestination(
     const UpdateLocations& locations) {
   validateApplicationsParent(application, writable, locations);
   const auto info = lstatPath(application);
-  const uid_t allowed =
-      isSystemApplication(application, locations) ? 0 : locations.users->effectiveUserId();
-  if (!info || !S_ISDIR(info->st_mode) || (info->st_mode & S_IWOTH) != 0 ||
-      info->st_uid != allowed) {
+  const uid_t user = locations.users->effectiveUserId();
+  bool ownerAllowed = false;
+  if (info && isSystemApplication(application, locations)) {
+    // The updater runs as the user, so a copy it swapped into the system folder is the user's:
+    // that is accepted from a user of the admin group, who may write the folder anyway.
+    const auto admin = locations.users->groupId(locations.adminGroupName);
+    ownerAllowed = info->st_uid == 0 ||
+                   (info->st_uid == user && admin && locations.users->isMember(user, *admin));
+  } else if (info) {
+    ownerAllowed = info->st_uid == user;
+  }
+  if (!info || !S_ISDIR(info->st_mode) || (info->st_mode & S_IWOTH) != 0 || !ownerAllowed) {
     manual(kUnsupportedOwner);
   }
   validateCode(application, kApplication, team);

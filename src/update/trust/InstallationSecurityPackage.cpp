@@ -2,10 +2,12 @@
 // Info.plist, the bundle fingerprint and the signed manifest sent with a package.
 #include <sys/stat.h>
 
+#include <set>
 #include <vector>
 
 #include "base/FileContents.h"
 #include "base/Sha256.h"
+#include "base/Text.h"
 #include "update/trust/DescriptorFiles.h"
 #include "update/trust/InstallationSecurity.h"
 #include "update/trust/UpdateFailure.h"
@@ -45,9 +47,48 @@ std::optional<std::vector<std::string>> components(std::string_view name) {
 }
 
 bool isUnsafeName(const std::optional<std::string>& name) {
-  return !name || name->empty() || name->front() == '/' || name->find('\\') != std::string::npos ||
-         !components(*name);
+  return !name || name->empty() || !isValidUtf8(*name) || name->front() == '/' ||
+         name->find('\\') != std::string::npos || !components(*name);
 }
+
+// Two entries that would land on one path (a repeated name, a file and a folder of one name, or
+// a file that a later name passes through) are unsafe paths, not a file-system error later.
+class LandingPaths {
+ public:
+  // False when the entry collides with one before it.
+  bool add(const std::string& name, ArchiveEntryKind kind) {
+    auto parts = *components(name);
+    std::erase(parts, ".");
+    std::string path;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      path += (i == 0 ? "" : "/") + parts[i];
+      const bool last = i + 1 == parts.size();
+      if (!last) {
+        if (files_.contains(path)) {
+          return false;
+        }
+        folders_.insert(path);
+      }
+    }
+    if (!names_.insert(path).second) {
+      return false;
+    }
+    if (kind != ArchiveEntryKind::directory) {
+      if (folders_.contains(path)) {
+        return false;
+      }
+      files_.insert(path);
+    } else {
+      folders_.insert(path);
+    }
+    return true;
+  }
+
+ private:
+  std::set<std::string> names_;
+  std::set<std::string> files_;
+  std::set<std::string> folders_;
+};
 
 // Reader failures are what a listing tool's failed exit was: the package is not trusted.
 template <typename Action>
@@ -68,6 +109,7 @@ void checkNames(const std::filesystem::path& package, const UpdateArchiveReader&
   bool links = false;
   std::size_t count = 0;
   std::uint64_t declared = 0;
+  LandingPaths landing;
   while (const auto entry = guarded([&] { return cursor->next(); })) {
     if (++count > limits.maximumEntries) {
       throw UpdateFailure(kSecurityCheck);
@@ -78,7 +120,11 @@ void checkNames(const std::filesystem::path& package, const UpdateArchiveReader&
     if (entry->size < 0 || declared > limits.maximumBytes) {
       throw UpdateFailure(kSecurityCheck);
     }
-    unsafe = unsafe || isUnsafeName(entry->name) || entry->kind == ArchiveEntryKind::special;
+    const bool plain =
+        entry->kind == ArchiveEntryKind::file || entry->kind == ArchiveEntryKind::directory;
+    // Links are refused as links; only what would be written can collide.
+    unsafe = unsafe || isUnsafeName(entry->name) || entry->kind == ArchiveEntryKind::special ||
+             (plain && !landing.add(*entry->name, entry->kind));
     links = links || entry->kind == ArchiveEntryKind::symbolicLink ||
             entry->kind == ArchiveEntryKind::hardLink;
   }

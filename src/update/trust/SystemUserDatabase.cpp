@@ -5,7 +5,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string>
 #include <vector>
 
 namespace orlith {
@@ -60,6 +62,38 @@ std::optional<gid_t> SystemUserDatabase::groupId(std::string_view name) const {
     return error;
   });
   return id;
+}
+
+bool SystemUserDatabase::isMember(uid_t user, gid_t group) const {
+  std::optional<std::string> name;
+  gid_t primary = 0;
+  withBuffer([&](std::vector<char>& buffer) {
+    passwd entry{};
+    passwd* found = nullptr;
+    const int error = getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found);
+    if (error == 0 && found != nullptr && entry.pw_name != nullptr) {
+      name = entry.pw_name;
+      primary = entry.pw_gid;
+    }
+    return error;
+  });
+  if (!name) {
+    return false;
+  }
+  if (primary == group) {
+    return true;
+  }
+  std::vector<gid_t> groups(64);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    int count = static_cast<int>(groups.size());
+    if (getgrouplist(name->c_str(), primary, groups.data(), &count) >= 0) {
+      groups.resize(static_cast<std::size_t>(count));
+      return std::find(groups.begin(), groups.end(), group) != groups.end();
+    }
+    groups.resize(static_cast<std::size_t>(count) > groups.size() ? static_cast<std::size_t>(count)
+                                                                  : groups.size() * 2);
+  }
+  return false;
 }
 
 }  // namespace orlith

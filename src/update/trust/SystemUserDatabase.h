@@ -10,6 +10,7 @@ class SystemUserDatabase final : public UserDatabase {
   uid_t effectiveUserId() const override;
   std::optional<std::string> homeDirectory(uid_t user) const override;
   std::optional<gid_t> groupId(std::string_view name) const override;
+  bool isMember(uid_t user, gid_t group) const override;
 };
 
 }  // namespace orlith

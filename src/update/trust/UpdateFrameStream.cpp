@@ -4,11 +4,13 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -104,23 +106,88 @@ void UpdateFrameStream::writeReply(const UpdateInstallerReply& reply) {
   writeFrame(UpdateInstallerProtocol::encodeReplyHeader(reply));
 }
 
+void UpdateFrameStream::passCredentials(int socket) {
+  const int on = 1;
+  if (::setsockopt(socket, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+    throwErrno(errno);
+  }
+}
+
+void UpdateFrameStream::requireSender(pid_t pid) {
+  passCredentials(socket_.get());
+  sender_ = pid;
+}
+
+std::size_t UpdateFrameStream::receive(char* data, std::size_t size) {
+  for (;;) {
+    if (!sender_) {
+      const ssize_t got = ::recv(socket_.get(), data, size, 0);
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      if (got < 0) {
+        throwErrno(errno);
+      }
+      return static_cast<std::size_t>(got);
+    }
+    // A stream read never spans data of two senders with different credentials, so one check
+    // per read covers every byte of it.
+    iovec part{data, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred)) + CMSG_SPACE(16 * sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t got = ::recvmsg(socket_.get(), &message, MSG_CMSG_CLOEXEC);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      throwErrno(errno);
+    }
+    if (got == 0) {
+      return 0;
+    }
+    bool fromSender = (message.msg_flags & MSG_CTRUNC) == 0;
+    bool credentialsSeen = false;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(&message, header)) {
+      if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
+        // Descriptors are never part of our protocol: they are closed and the stream refused.
+        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+          int fd = -1;
+          std::memcpy(&fd, CMSG_DATA(header) + i * sizeof(int), sizeof fd);
+          ::close(fd);
+        }
+        fromSender = false;
+      } else if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_CREDENTIALS &&
+                 header->cmsg_len == CMSG_LEN(sizeof(ucred))) {
+        ucred credentials{};
+        std::memcpy(&credentials, CMSG_DATA(header), sizeof credentials);
+        credentialsSeen = true;
+        fromSender = fromSender && credentials.pid == *sender_;
+      }
+    }
+    if (!fromSender || !credentialsSeen) {
+      throw UpdateProtocolError("The installer connection carries another process's data.");
+    }
+    return static_cast<std::size_t>(got);
+  }
+}
+
 bool UpdateFrameStream::readExactly(char* data, std::size_t size, bool endAllowed) {
   std::size_t filled = 0;
   while (filled < size) {
-    const ssize_t got = ::recv(socket_.get(), data + filled, size - filled, 0);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno(errno);
-    }
+    const std::size_t got = receive(data + filled, size - filled);
     if (got == 0) {
       if (endAllowed && filled == 0) {
         return false;
       }
       throw UpdateProtocolError("The installer connection ended inside a frame.");
     }
-    filled += static_cast<std::size_t>(got);
+    filled += got;
   }
   return true;
 }
@@ -138,17 +205,11 @@ std::string UpdateFrameStream::readBody(std::uint64_t size) {
       chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     }
     const std::size_t wanted = std::min<std::size_t>(kChunk, size - body.size());
-    const ssize_t got = ::recv(socket_.get(), chunk.get(), wanted, 0);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throwErrno(errno);
-    }
+    const std::size_t got = receive(chunk.get(), wanted);
     if (got == 0) {
       throw UpdateProtocolError("The installer connection ended inside a frame.");
     }
-    body.append(chunk.get(), static_cast<std::size_t>(got));
+    body.append(chunk.get(), got);
   }
   return body;
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <chrono>
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -39,6 +41,14 @@ class UpdateFrameStream {
 
   int descriptor() const { return socket_.get(); }
 
+  // From now on every byte read must come with the kernel's credentials of this process:
+  // anything another process wrote into the stream (one that kept the other end of the socket
+  // pair, say) ends it with UpdateProtocolError. Throws std::system_error when the socket cannot
+  // pass credentials.
+  void requireSender(pid_t pid);
+  // Asks the kernel to attach senders' credentials; done first, before the peer is trusted.
+  static void passCredentials(int socket);
+
   // One whole frame per call, never interleaved with another writer's. Throws
   // std::system_error (EPIPE once the peer is gone; never SIGPIPE).
   using Deadline = std::optional<std::chrono::steady_clock::time_point>;
@@ -60,10 +70,13 @@ class UpdateFrameStream {
 
  private:
   bool readExactly(char* data, std::size_t size, bool endAllowed);
+  // recv(), checked against the required sender; 0 at the end of the stream.
+  std::size_t receive(char* data, std::size_t size);
   std::string readBody(std::uint64_t size);
 
   UniqueFd socket_;
   std::mutex writeMutex_;
+  std::optional<pid_t> sender_;
 };
 
 }  // namespace orlith

@@ -37,6 +37,9 @@ std::unique_ptr<UpdateInstallerChannel> UpdateInstallerChannel::spawn(
   }
   UniqueFd ours(pair[0]);
   UniqueFd theirs(pair[1]);
+  // The service accepts only bytes that carry our credentials; the kernel attaches them to what
+  // we write only once its end asks for them, so that is set before anything is written.
+  UpdateFrameStream::passCredentials(theirs.get());
   LaunchRequest request;
   request.bundle = serviceBundle;
   request.identifier = std::string(update_wire::kServiceIdentifier);

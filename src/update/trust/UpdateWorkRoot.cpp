@@ -33,6 +33,14 @@ struct FreeDeleter {
 }  // namespace
 
 std::filesystem::path UpdateWorkRoot::create(const UpdateLocations& locations, UuidSource& uuids) {
+  // The folder and its parent (".cache" of a fresh home) are made private when missing; an
+  // existing one is taken as it is and judged below.
+  for (const std::filesystem::path& folder :
+       {locations.temporaryFolder.parent_path(), locations.temporaryFolder}) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      throwErrno(errno);
+    }
+  }
   const std::unique_ptr<char, FreeDeleter> temporary(
       ::realpath(locations.temporaryFolder.c_str(), nullptr));
   if (!temporary) {
@@ -41,6 +49,14 @@ std::filesystem::path UpdateWorkRoot::create(const UpdateLocations& locations, U
   const UniqueFd parent(::open(temporary.get(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!parent) {
     throwErrno(errno);
+  }
+  struct stat info {};
+  if (::fstat(parent.get(), &info) != 0) {
+    throwErrno(errno);
+  }
+  if (info.st_uid != locations.users->effectiveUserId() ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    throw UpdateFailure(kNotPrivate);
   }
   const std::string name = std::string(update_wire::kWorkRootPrefix) + uuids.next();
   if (::mkdirat(parent.get(), name.c_str(), 0700) != 0) {

@@ -18,6 +18,8 @@ class UserDatabase {
   // The home directory field of the user's entry, as stored; nothing when there is no entry.
   virtual std::optional<std::string> homeDirectory(uid_t user) const = 0;
   virtual std::optional<gid_t> groupId(std::string_view name) const = 0;
+  // Whether the user's entry names the group as its primary group or lists the user in it.
+  virtual bool isMember(uid_t user, gid_t group) const = 0;
 };
 
 }  // namespace orlith

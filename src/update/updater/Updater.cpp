@@ -76,10 +76,6 @@ std::optional<UpdateDirectoryIdentity> identityAt(int folder, const std::string&
                                  static_cast<std::uint64_t>(info->st_ino)};
 }
 
-bool renameWithin(int folder, const std::string& from, const std::string& to, unsigned flags) {
-  return ::renameat2(folder, from.c_str(), folder, to.c_str(), flags) == 0;
-}
-
 std::string lower(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') {
@@ -304,6 +300,9 @@ void Updater::stageAndSwap(Handoff& handoff) {
       } catch (const std::system_error&) {
         throw UpdateFailure(kSecurityCheck);
       }
+      // On disk before it can take the app's name, so a power loss after the swap never leaves
+      // an empty or partial app at the target.
+      context_.files->syncTree(staged.get());
       const std::filesystem::path stagedPath = plan.target.parent_path() / name;
       InstallationSecurity::validateCandidate(stagedPath, plan.candidateVersion, team, locations);
       InstallationSecurity::validateArchitecture(stagedPath, plan.architecture);
@@ -339,20 +338,24 @@ void Updater::stageAndSwap(Handoff& handoff) {
       }
       const unsigned flags =
           plan.operation == UpdateInstallOperation::install ? RENAME_NOREPLACE : RENAME_EXCHANGE;
-      if (!renameWithin(applications, *handoff.stagedName, handoff.targetName, flags)) {
+      if (!context_.files->renameWithin(applications, *handoff.stagedName, handoff.targetName,
+                                        flags)) {
         throw UpdateFailure(kSwapFailed);
       }
       handoff.putAtTarget = true;
+      syncApplications(applications);
       if (plan.operation == UpdateInstallOperation::replace) {
         if (identityAt(applications, *handoff.stagedName) != plan.targetIdentity) {
           throw UpdateFailure(kChangedDuring);
         }
         const std::string backup =
             std::string(update_wire::kPreviousCopyPrefix) + context_.uuids->next() + ".app";
-        if (!renameWithin(applications, *handoff.stagedName, backup, RENAME_NOREPLACE)) {
+        if (!context_.files->renameWithin(applications, *handoff.stagedName, backup,
+                                          RENAME_NOREPLACE)) {
           throw UpdateFailure(kBackupFailed);
         }
         handoff.backupName = backup;
+        syncApplications(applications);
       }
       if (InstallationSecurity::validateApplicationsParent(plan.target, WritableCheck::writable,
                                                            locations) != plan.parentIdentity) {
@@ -395,7 +398,8 @@ void Updater::undoAfterFailure(Handoff& handoff, bool applicationMayBeRunning) {
   if (handoff.putAtTarget && !applicationMayBeRunning &&
       holdsStagedCopy(handoff, handoff.targetName)) {
     if (handoff.backupName) {
-      undone = renameWithin(applications, *handoff.backupName, handoff.targetName, RENAME_EXCHANGE);
+      undone = context_.files->renameWithin(applications, *handoff.backupName, handoff.targetName,
+                                            RENAME_EXCHANGE);
       if (undone && holdsStagedCopy(handoff, *handoff.backupName)) {
         try {
           UpdateTreeFiles::remove(applications, *handoff.backupName);
@@ -407,15 +411,15 @@ void Updater::undoAfterFailure(Handoff& handoff, bool applicationMayBeRunning) {
       // The swap happened but the previous app was never named as the backup: it still lies
       // under the staged name, and only a swap back keeps it from being lost.
       if (identityAt(applications, *handoff.stagedName) == plan.targetIdentity) {
-        undone =
-            renameWithin(applications, *handoff.stagedName, handoff.targetName, RENAME_EXCHANGE);
+        undone = context_.files->renameWithin(applications, *handoff.stagedName, handoff.targetName,
+                                              RENAME_EXCHANGE);
       }
     } else {
       try {
-        undone =
-            InstallationSecurity::bundleFingerprint(plan.target) ==
-                InstallationSecurity::bundleFingerprint(plan.candidate) &&
-            renameWithin(applications, handoff.targetName, *handoff.stagedName, RENAME_NOREPLACE);
+        undone = InstallationSecurity::bundleFingerprint(plan.target) ==
+                     InstallationSecurity::bundleFingerprint(plan.candidate) &&
+                 context_.files->renameWithin(applications, handoff.targetName, *handoff.stagedName,
+                                              RENAME_NOREPLACE);
       } catch (const std::exception&) {
         undone = false;
       }
@@ -493,6 +497,16 @@ void Updater::launchVerifiedApplication(const std::filesystem::path& application
   worker.join();
   if (box->outcome) {
     std::rethrow_exception(box->outcome);
+  }
+}
+
+// After a rename has happened there is nothing to undo on a failed sync: the names stand, and
+// only their durability is left to the file system's own writeback.
+void Updater::syncApplications(int applications) const {
+  try {
+    context_.files->syncFolder(applications);
+  } catch (const std::system_error&) {
+    // See above: reported by nothing, as the rename it follows has succeeded.
   }
 }
 

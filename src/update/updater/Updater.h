@@ -20,6 +20,7 @@
 #include "update/trust/UpdateInstallPlan.h"
 #include "update/trust/UpdateLocations.h"
 #include "update/trust/UpdateTeam.h"
+#include "update/updater/UpdateFileOperations.h"
 
 namespace orlith {
 
@@ -35,6 +36,7 @@ struct UpdaterContext {
   std::shared_ptr<UuidSource> uuids;
   UpdaterTimings timings;
   pid_t ownPid = 0;
+  std::shared_ptr<UpdateFileOperations> files = std::make_shared<SystemUpdateFileOperations>();
 };
 
 class Updater {
@@ -54,6 +56,7 @@ class Updater {
   void launchVerifiedApplication(const std::filesystem::path& application,
                                  const std::string& version, pid_t sourcePID,
                                  const UpdateTeam& team) const;
+  void syncApplications(int applications) const;
   void recoverOriginal(const Handoff& handoff) const;
   void undoAfterFailure(Handoff& handoff, bool applicationMayBeRunning);
   bool holdsStagedCopy(const Handoff& handoff, const std::string& name) const;

@@ -3,9 +3,14 @@
 // as told. Each case runs calls in and reads the replies and the work root's files out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
+#include <thread>
 
+#include "BundleSealer.h"
 #include "PeerListener.h"
+#include "base/Json.h"
+#include "base/Sha256.h"
 #include "support/TemporaryDirectory.h"
 #include "unit/update/FakeUserDatabase.h"
 #include "unit/update/SealedBundles.h"
@@ -57,6 +62,32 @@ class AnnouncingLauncher final : public AppLauncher {
   test::PeerListener& listener_;
   Announce announce_;
   pid_t updater_ = -1;
+};
+
+// Takes its time before it starts the updater's stand-in (or nothing), which announces nothing.
+class SlowLauncher final : public AppLauncher {
+ public:
+  SlowLauncher(test::PeerListener& listener, bool starts) : listener_(listener), starts_(starts) {}
+
+  std::optional<PinnedProcess> launch(const LaunchRequest& request,
+                                      const UpdateTeam& team) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    if (!starts_) {
+      return std::nullopt;
+    }
+    LaunchRequest real = request;
+    real.arguments = {listener_.path().string()};
+    auto process = SystemAppLauncher().launch(real, team);
+    updater_ = process ? process->pid() : -1;
+    return process;
+  }
+
+  pid_t updater() const { return updater_; }
+
+ private:
+  test::PeerListener& listener_;
+  bool starts_;
+  std::atomic<pid_t> updater_ = -1;
 };
 
 enum class Action { install, cancel, updaterEnds, appQuits, connectionCloses };
@@ -205,6 +236,61 @@ TEST_P(InstallerServiceStatesTest, ActionsLeaveTheRepliesAndFilesOfTheirState) {
     EXPECT_EQ(test::readFile(root / "Committed"),
               UpdateWorkRoot::processIdText(launcher->updater()));
   }
+}
+
+// A cancel while the updater is being launched forgets the plan; once the launch has ended (and
+// the updater it started has stopped) nothing owns the work root, and it is removed.
+TEST_F(InstallerServiceStatesTest, CancelDuringTheLaunchLeavesNoWorkRoot) {
+  for (const bool starts : {false, true}) {
+    auto launcher = std::make_shared<SlowLauncher>(listener_, starts);
+    auto service = makeService(launcher);
+    const UpdatePrepareReply prepared = await<UpdatePrepareReply>(
+        [&](auto reply) { service->prepareCurrentApplication(std::move(reply)); });
+    ASSERT_TRUE(prepared.token) << prepared.error.value_or("");
+    const std::filesystem::path root =
+        std::filesystem::directory_iterator(tree_.path() / "tmp")->path();
+
+    auto installed = std::make_shared<std::promise<UpdateCompletionReply>>();
+    service->install(*prepared.token,
+                     UpdateReplyGuard<UpdateCompletionReply>(
+                         [installed](const auto& reply) { installed->set_value(reply); }));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(text(await<UpdateCompletionReply>(
+                  [&](auto reply) { service->cancel(*prepared.token, std::move(reply)); })),
+              kOk);
+    auto installReply = installed->get_future();
+    ASSERT_EQ(installReply.wait_for(10s), std::future_status::ready);
+    EXPECT_FALSE(installReply.get().ok);
+    if (starts) {
+      // It would stop on "Cancelled" by itself; the stand-in is stopped.
+      ASSERT_GT(launcher->updater(), 0);
+      listener_.stop(launcher->updater());
+    }
+    service->connectionClosed();
+    EXPECT_TRUE(service->waitUntilFinished(5s)) << "updater started: " << starts;
+    EXPECT_FALSE(std::filesystem::exists(root)) << "updater started: " << starts;
+    service.reset();
+  }
+}
+
+// A signed, valid manifest for a newer version, and a running app whose own Info.plist no longer
+// reads: the package is not a newer update, in the fixed text, never the reader's error.
+TEST_F(InstallerServiceStatesTest, UnreadableRunningVersionMeansThePackageIsNotNewer) {
+  const std::string package = "not a zip";
+  const Json inner{{"ok", true},
+                   {"version", "9.0.0"},
+                   {"downloadUrl", "https://127.0.0.1/updates/Orlith-9.0.0.zip"},
+                   {"sha256", sha256Hex(package)},
+                   {"platform", std::string(update_wire::kPlatform)},
+                   {"arch", std::string(update_wire::kOwnArchitecture)}};
+  const std::string manifest = BundleSealer::signManifest(inner.dump(), manifestKey_);
+  test::writeFile(source_ / "Contents/Info.plist", "<plist><dict><key>broken");
+  auto service = makeService(std::make_shared<SlowLauncher>(listener_, false));
+  const UpdatePrepareReply reply = await<UpdatePrepareReply>(
+      [&](auto guard) { service->prepare(package, manifest, std::move(guard)); });
+  EXPECT_EQ(reply,
+            (UpdatePrepareReply{std::nullopt, "This package is not a newer update.", false}));
+  EXPECT_TRUE(std::filesystem::is_empty(tree_.path() / "tmp"));
 }
 
 using A = Action;

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -34,6 +36,7 @@ using namespace std::chrono_literals;
 
 // Unprivileged and this run's own: nothing else runs as it, so the check for another running copy
 // and the final sweep of its processes see this test's processes only.
+constexpr gid_t kAdminGroup = 27;  // "sudo", as the test tree's user database names it
 const uid_t kTestUser = static_cast<uid_t>(2'000'000 + ::getpid());
 
 struct Launch {
@@ -153,13 +156,26 @@ class UpdateRoadTest : public ::testing::Test {
         ::lchown(item.path().c_str(), kTestUser, kTestUser);
       }
       ::lchown(tree_.c_str(), kTestUser, kTestUser);
+      if (adminSystemFolder_) {
+        // The system folder stays root's, writable by the admin group the test user is in.
+        ::lchown(adminSystemFolder_->c_str(), 0, kAdminGroup);
+        ::chmod(adminSystemFolder_->c_str(), 0775);
+        for (const auto& item : std::filesystem::directory_iterator(*adminSystemFolder_)) {
+          if (rootOwned_.contains(item.path())) {
+            ::lchown(item.path().c_str(), 0, 0);
+            for (const auto& inner : std::filesystem::recursive_directory_iterator(item.path())) {
+              ::lchown(inner.path().c_str(), 0, 0);
+            }
+          }
+        }
+      }
     }
     const std::string program = (app / "Contents/MacOS/Orlith").string();
     const pid_t child = ::fork();
     if (child == 0) {
-      if (::geteuid() == 0 &&
-          (::setgroups(0, nullptr) != 0 || ::setresgid(kTestUser, kTestUser, kTestUser) != 0 ||
-           ::setresuid(kTestUser, kTestUser, kTestUser) != 0)) {
+      if (::geteuid() == 0 && (::setgroups(adminSystemFolder_ ? 1 : 0, &kAdminGroup) != 0 ||
+                               ::setresgid(kTestUser, kTestUser, kTestUser) != 0 ||
+                               ::setresuid(kTestUser, kTestUser, kTestUser) != 0)) {
         ::_exit(120);
       }
       for (const std::string& entry : extraEnvironment) {
@@ -247,6 +263,9 @@ class UpdateRoadTest : public ::testing::Test {
   }
 
   uid_t user_ = 0;
+  // A system Applications folder of root and the admin group, with the test user in that group.
+  std::optional<std::filesystem::path> adminSystemFolder_;
+  std::set<std::filesystem::path> rootOwned_;
   std::filesystem::path tree_;
   std::filesystem::path home_;
   std::filesystem::path release_;
@@ -372,6 +391,36 @@ TEST_F(UpdateRoadTest, InstallerClientWithAServiceOfAnotherTeamIsRefusedBeforeAn
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   EXPECT_TRUE(runningPrograms("OrlithUpdateInstaller").empty());
+}
+
+// The updater runs as the user, so the copy it swaps into the system folder is the user's; an
+// admin user's second update of it must install as the first did.
+TEST_F(UpdateRoadTest, TwoUpdatesInARowInstallIntoAnAdminGroupSystemFolder) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "a root-owned system folder needs root";
+  }
+  const auto system = tree_ / "opt/Applications";
+  std::filesystem::create_directories(system);
+  test::writeFile(tree_ / "orlith-update-test-admin", "");
+  adminSystemFolder_ = system;
+  const auto app = system / "Orlith.app";
+  makeApp(app, "1.0.0");
+  rootOwned_.insert(app);
+  makeRelease("1.1.0");
+  start(app, {{"1.0.0", {"update"}}, {"1.1.0", {"stay", "update"}}, {"1.2.0", {"stay"}}});
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1 && workFoldersEmpty(); }, 60s))
+      << test::readFile(home_ / "results.log");
+  struct stat owner {};
+  ASSERT_EQ(::lstat(app.c_str(), &owner), 0);
+  EXPECT_EQ(owner.st_uid, kTestUser) << "the updater's copy is the user's";
+
+  rootOwned_.clear();
+  makeRelease("1.2.0");
+  ASSERT_TRUE(waitFor([&] { return runningPrograms("Orlith").empty(); }, 30s));
+  start(app, {{"1.0.0", {"update"}}, {"1.1.0", {"stay", "update"}}, {"1.2.0", {"stay"}}});
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.2.0", app) == 1 && workFoldersEmpty(); }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), "1.2.0");
 }
 
 TEST_F(UpdateRoadTest, FirstInstallationCopiesTheRunningAppIntoAnEmptyUserApplicationsFolder) {

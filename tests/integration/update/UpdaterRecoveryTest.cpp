@@ -28,6 +28,40 @@ using namespace std::chrono_literals;
 // The second UUID the updater takes names the backup.
 constexpr const char* kBackupName = ".Orlith-previous-00000000-0000-4000-8000-000000000002.app";
 
+// The real file operations, each recorded with the name of the folder it touched.
+class RecordingFileOperations final : public UpdateFileOperations {
+ public:
+  void syncTree(int folder) override {
+    record("sync tree " + nameOf(folder));
+    real_.syncTree(folder);
+  }
+  void syncFolder(int folder) override {
+    record("sync folder " + nameOf(folder));
+    real_.syncFolder(folder);
+  }
+  bool renameWithin(int folder, const std::string& from, const std::string& to,
+                    unsigned flags) override {
+    record("rename " + from + " " + to);
+    return real_.renameWithin(folder, from, to, flags);
+  }
+  std::vector<std::string> log() const {
+    const std::lock_guard lock(mutex_);
+    return log_;
+  }
+
+ private:
+  static std::string nameOf(int fd) {
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename();
+  }
+  void record(std::string entry) {
+    const std::lock_guard lock(mutex_);
+    log_.push_back(std::move(entry));
+  }
+  SystemUpdateFileOperations real_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> log_;
+};
+
 enum class LaunchBehaviour { start, nothingStarts, startsTheSource };
 enum class Caller { quits, keepsRunning };
 
@@ -161,8 +195,8 @@ class UpdaterRecoveryTest : public ::testing::Test {
     timings.exitDeadline = 2s;
     timings.launchConfirmation = 10s;
     timings.settle = 300ms;
-    UpdaterContext context{locations_, launcher_, std::make_shared<SequentialUuidSource>(), timings,
-                           kUpdaterPid};
+    UpdaterContext context{locations_, launcher_,   std::make_shared<SequentialUuidSource>(),
+                           timings,    kUpdaterPid, files_};
     std::thread handover([&] {
       const auto deadline = std::chrono::steady_clock::now() + 10s;
       while (!std::filesystem::exists(root_ / "Prepared") &&
@@ -225,6 +259,7 @@ class UpdaterRecoveryTest : public ::testing::Test {
   bool committedAtStart_ = true;
   UpdateDirectoryIdentity targetIdentity_;
   std::shared_ptr<TestLauncher> launcher_;
+  std::shared_ptr<RecordingFileOperations> files_ = std::make_shared<RecordingFileOperations>();
 };
 
 TEST_F(UpdaterRecoveryTest, BackupNameTakenAfterTheSwapSwapsBackAndRelaunchesThePreviousCopy) {
@@ -271,6 +306,22 @@ TEST_F(UpdaterRecoveryTest, SuccessfulReplaceLeavesTheNewCopyAndThePreviousAsBac
   EXPECT_EQ(names[0], ".Orlith-previous-00000000-0000-4000-8000-000000000002.app");
   EXPECT_EQ(InstallationSecurity::directoryIdentity(applications_ / names[0]), targetIdentity_);
   EXPECT_FALSE(std::filesystem::exists(root_));
+}
+
+// The staged copy is on disk before it takes the app's name, and the folder's new names are on
+// disk after the swap and after the backup is named.
+TEST_F(UpdaterRecoveryTest, SwapIsSyncedBeforeAndAfterInOrder) {
+  ASSERT_EQ(run(LaunchBehaviour::start), "");
+  const std::string staged = ".Orlith-update-00000000-0000-4000-8000-000000000001.app";
+  const std::string backup = ".Orlith-previous-00000000-0000-4000-8000-000000000002.app";
+  const std::string folder = applications_.filename();
+  EXPECT_EQ(files_->log(), (std::vector<std::string>{
+                               "sync tree " + staged,
+                               "rename " + staged + " Orlith.app",
+                               "sync folder " + folder,
+                               "rename " + staged + " " + backup,
+                               "sync folder " + folder,
+                           }));
 }
 
 TEST_F(UpdaterRecoveryTest, AppThatDoesNotQuitLeavesTheTargetAndRemovesTheStagedCopy) {

@@ -119,6 +119,19 @@ TEST(PropertyListTest, MalformedDocumentsAreRefused) {
   EXPECT_NO_THROW(parsePropertyList(plist(nestedArrays(kMaxPropertyListDepth - 1))));
 }
 
+TEST(PropertyListTest, DatesBeyondTheClockAreClampedInOrder) {
+  const auto dateOf = [](const char* text) {
+    return *parsePropertyList(plist(std::string("<date>") + text + "</date>")).date();
+  };
+  const auto now = std::chrono::system_clock::now();
+  const auto last = dateOf("9999-12-31T23:59:59Z");
+  const auto first = dateOf("0001-01-01T00:00:00Z");
+  EXPECT_GT(last, now + std::chrono::hours(24 * 365 * 70));
+  EXPECT_LT(first, now - std::chrono::hours(24 * 365 * 70));
+  EXPECT_GE(last, dateOf("2262-06-01T00:00:00Z"));
+  EXPECT_LE(first, dateOf("1677-06-01T00:00:00Z"));
+}
+
 TEST(PropertyListTest, FileErrorsAreSystemErrorsAndContentErrorsNameTheFile) {
   TemporaryDirectory directory;
   EXPECT_THROW(readPropertyListFile(directory.path() / "missing.plist"), std::system_error);

@@ -26,10 +26,17 @@ class FakeWebCookieStore final : public WebCookieStore {
     detail::resumeOnMainQueue(std::move(slot));
   }
 
+  // How many of the next reads time out, as the engine's would.
+  int readsTimingOut = 0;
+
   Task<std::vector<HttpCookie>> allCookies() override {
     calls.push_back("read");
     Completion completion(*this);
     co_await completion;
+    if (readsTimingOut > 0) {
+      --readsTimingOut;
+      throw WebCookieStoreTimeout();
+    }
     co_return cookies;
   }
   Task<void> add(HttpCookie cookie) override {

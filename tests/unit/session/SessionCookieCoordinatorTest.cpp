@@ -158,6 +158,16 @@ TEST_F(SessionCookieCoordinatorTest, CallerCancelledWhileQueuedTouchesNothing) {
   EXPECT_EQ(store_->calls, expected);
 }
 
+TEST_F(SessionCookieCoordinatorTest, RemovalWhoseReadTimedOutFailsInsteadOfRemovingNothing) {
+  store_->cookies = {cookie("orlith_session", "v", "orlith.example")};
+  store_->readsTimingOut = 1;
+  StartedTask<void> removal(coordinator_.removeSessionCookies("orlith.example", kNames, store_));
+  drain();
+  ASSERT_TRUE(removal.isDone());
+  EXPECT_THROW(removal.takeResult(), WebCookieStoreTimeout);
+  EXPECT_EQ(store_->cookies.size(), 1u);
+}
+
 TEST_F(SessionCookieCoordinatorTest, FailureReachesItsOwnCallerAndTheChainGoesOn) {
   StartedTask<void> failing(coordinator_.enqueue([](std::stop_token) -> Task<void> {
     throw std::runtime_error("operation failed");

@@ -64,6 +64,23 @@ TEST_F(SessionCookieWatcherTest, BurstDuringOneReadCausesExactlyOneMoreRead) {
   EXPECT_EQ(reads(), 3u) << "an idle watcher reads again on the next change";
 }
 
+TEST_F(SessionCookieWatcherTest, ReadThatTimedOutIsNoReportOfAnEmptyStore) {
+  HttpCookie cookie;
+  cookie.name = "orlith_session";
+  cookie.value = "v";
+  cookie.domain = "orlith.example";
+  store_->cookies = {cookie};
+  store_->holdCalls(false);
+  store_->readsTimingOut = 1;
+  store_->changed().emit();
+  queue_.runUntilIdle();
+  EXPECT_TRUE(reports_.empty());
+  store_->changed().emit();
+  queue_.runUntilIdle();
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0].size(), 1u);
+}
+
 TEST_F(SessionCookieWatcherTest, ReadFinishingAfterStopReportsNothing) {
   store_->changed().emit();
   store_->changed().emit();

@@ -197,6 +197,31 @@ TEST_F(SessionStoreRecoveryTest, RetryWithASessionReValidatesAtOnceDespiteTheThr
   EXPECT_EQ(requestsTo("/api/app/bootstrap"), 2u);
 }
 
+// A store that does not answer has removed nothing: sign-out tries again, and what is still due
+// after that is tried before the next operation starts.
+TEST_F(SessionStoreRecoveryTest, SignOutRemovalRetriesReadsThatTimedOut) {
+  for (const int timeouts : {1, SessionStore::kCookieCleanupAttempts}) {
+    SCOPED_TRACE(timeouts);
+    signInWith("v");
+    transport_->sent.clear();
+    webCookies_->cookies = {sessionCookie("v")};
+    webCookies_->readsTimingOut = timeouts;
+    transport_->reply(200);  // the logout
+    store_->signOut();
+    settle();
+    if (timeouts < SessionStore::kCookieCleanupAttempts) {
+      EXPECT_TRUE(webCookies_->cookies.empty());
+      continue;
+    }
+    EXPECT_EQ(webCookies_->cookies.size(), 1u) << "no read answered yet";
+    transport_->reply(200, R"({"requiresTwoFactor": true, "pendingToken": "p1"})");
+    StartedTask<void> signingIn(store_->submitEmailSignIn("a@orlith.example", "pw"));
+    settle();
+    EXPECT_TRUE(webCookies_->cookies.empty());
+    EXPECT_EQ(requestsTo("/api/auth/login"), 1u);
+  }
+}
+
 TEST_F(SessionStoreRecoveryTest, OperationAfterSignOutWaitsForTheCookieCleanup) {
   signInWith("v");
   transport_->sent.clear();

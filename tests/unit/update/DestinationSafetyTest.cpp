@@ -136,6 +136,41 @@ TEST_F(DestinationSafetyTest, SystemFolderGroupWriteNeedsTheAdminGroup) {
   }
 }
 
+// The updater runs as the user, so the copy it put into the system folder belongs to the user;
+// when that user is in the admin group the next update must still find it acceptable.
+TEST_F(DestinationSafetyTest, SystemFolderAppOfAnAdminGroupUserCanBeUpdatedAgain) {
+  ASSERT_EQ(::chown(system_.parent_path().c_str(), 0, 27), 0);
+  ::chmod(system_.parent_path().c_str(), 0775);
+  makeApp(system_, "1.0.0");
+  const struct {
+    const char* name;
+    uid_t owner;
+    std::set<gid_t> userGroups;
+    bool passes;
+  } cases[] = {
+      {"root's copy", 0, {}, true},
+      {"the admin user's own copy", kUser, {27}, true},
+      {"the copy of a user outside the admin group", kUser, {20}, false},
+      {"another user's copy", 65534, {27}, false},
+  };
+  for (const auto& c : cases) {
+    ownBy(system_, c.owner);
+    locations_.users =
+        std::make_shared<test::FakeUserDatabase>(kUser, home_.string(), c.userGroups);
+    const Outcome outcome = outcomeOf([&] {
+      InstallationSecurity::validateDestination(system_, team_.team(), WritableCheck::readOnly,
+                                                locations_);
+    });
+    if (c.passes) {
+      EXPECT_EQ(outcome.message, "") << c.name;
+    } else {
+      EXPECT_EQ(outcome.message,
+                "Install this update manually: the existing application has an unsupported owner.")
+          << c.name;
+    }
+  }
+}
+
 TEST_F(DestinationSafetyTest, ReadOnlyOrUnknownVolumeIsNotWritable) {
   for (const auto& [readOnly, swap] :
        {std::pair{true, VolumeSupport::supported}, std::pair{false, VolumeSupport::unknown}}) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 #include "update/trust/UpdateLocations.h"
 #include "update/trust/UserDatabase.h"
@@ -11,7 +12,8 @@ namespace orlith::test {
 
 class FakeUserDatabase final : public UserDatabase {
  public:
-  FakeUserDatabase(uid_t user, std::optional<std::string> home) : user_(user), home_(home) {}
+  FakeUserDatabase(uid_t user, std::optional<std::string> home, std::set<gid_t> groups = {})
+      : user_(user), home_(home), groups_(std::move(groups)) {}
 
   uid_t effectiveUserId() const override { return user_; }
   std::optional<std::string> homeDirectory(uid_t user) const override {
@@ -20,10 +22,14 @@ class FakeUserDatabase final : public UserDatabase {
   std::optional<gid_t> groupId(std::string_view name) const override {
     return name == "sudo" ? std::optional<gid_t>(27) : std::nullopt;
   }
+  bool isMember(uid_t user, gid_t group) const override {
+    return user == user_ && groups_.contains(group);
+  }
 
  private:
   uid_t user_;
   std::optional<std::string> home_;
+  std::set<gid_t> groups_;
 };
 
 inline UpdateLocations testLocations(const std::filesystem::path& tree, uid_t user,

@@ -236,6 +236,70 @@ class OneEntryReader final : public UpdateArchiveReader {
   UpdateArchiveEntry entry_;
 };
 
+// Names the reader cannot vouch for, and names that collide, are unsafe paths whatever the
+// archive's flags say, never a reader or file-system error.
+TEST_F(PackageExtractionTest, UndecodableAndDuplicateNamesAreUnsafePaths) {
+  const struct {
+    const char* name;
+    std::vector<test::ZipEntry> extra;
+    std::optional<bool> utf8Flag;  // forced on the first extra entry
+  } cases[] = {
+      {"latin-1 name flagged as UTF-8", {{"Orlith.app/caf\xe9", AE_IFREG, 0644, "x", ""}}, true},
+      {"latin-1 name without the flag", {{"Orlith.app/caf\xe9", AE_IFREG, 0644, "x", ""}}, false},
+      {"overlong UTF-8 flagged", {{"Orlith.app/\xc0\xafx", AE_IFREG, 0644, "x", ""}}, true},
+      {"same file twice",
+       {{"Orlith.app/Contents/twice", AE_IFREG, 0644, "a", ""},
+        {"Orlith.app/Contents/twice", AE_IFREG, 0644, "b", ""}},
+       std::nullopt},
+      {"file and folder of one name",
+       {{"Orlith.app/Contents/both", AE_IFREG, 0644, "a", ""},
+        {"Orlith.app/Contents/both/", AE_IFDIR, 0755, "", ""}},
+       std::nullopt},
+      {"same name spelled with a dot component",
+       {{"Orlith.app/Contents/dotted", AE_IFREG, 0644, "a", ""},
+        {"Orlith.app/./Contents//dotted", AE_IFREG, 0644, "b", ""}},
+       std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto entries = candidateEntries();
+    entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+    std::filesystem::remove_all(root_ / "Orlith.app");
+    test::writeArchive(package_, entries);
+    if (c.utf8Flag) {
+      test::setUtf8NameFlag(package_, c.extra.front().name, *c.utf8Flag);
+    }
+    std::string failure;
+    try {
+      extract();
+    } catch (const UpdateFailure& error) {
+      failure = error.message();
+    } catch (const std::exception& error) {
+      failure = std::string("other error: ") + error.what();
+    }
+    EXPECT_EQ(failure, kUnsafe) << c.name;
+  }
+}
+
+// The seal reads an Info.plist as large as the sealing program could, so an oversized one gets
+// past the seal and is refused for what it is.
+TEST_F(PackageExtractionTest, SealedAppWithAnOversizedInfoPlistHasTheWrongIdentity) {
+  const auto app = tree_.path() / "large/Orlith.app";
+  test::BundleSpec spec;
+  spec.version = "1.1.0";
+  spec.pinnedKey = updateKey_;
+  test::makeBundle(app, spec);
+  std::string plist = test::readFile(app / "Contents/Info.plist");
+  const std::string padding =
+      "<key>Padding</key><string>" + std::string(1'048'576, 'a') + "</string>";
+  plist.insert(plist.rfind("</dict>"), padding);
+  test::writeFile(app / "Contents/Info.plist", plist);
+  team_.seal(app, test::applicationEntitlements(team_.id()));
+  EXPECT_EQ(failureOf([&] {
+              InstallationSecurity::validateCandidate(app, "1.1.0", team_.team(), locations_);
+            }),
+            "The update application has the wrong version or identity.");
+}
+
 TEST_F(PackageExtractionTest, HardLinkEntryIsAnUnsupportedLink) {
   const OneEntryReader reader(
       {"Orlith.app/Contents/Info.plist", ArchiveEntryKind::hardLink, 0644, 0});

@@ -231,6 +231,30 @@ TEST_F(UpdateWorkRootTest, ReadPlanRefusesAPlanOwnedByAnotherUser) {
   EXPECT_THROW(UpdateWorkRoot::readPlan(UpdateWorkRoot::planFile(root), otherUser), UpdateFailure);
 }
 
+TEST(UpdateLocationsTest, WorkRootsGoToTheUsersOwnFolderFromTheUserDatabase) {
+  EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, "/home/ada")),
+            "/home/ada/.cache/OrlithUpdates");
+  EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, std::nullopt)),
+            "/tmp/orlith-updates-1000");
+  EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, "relative")),
+            "/tmp/orlith-updates-1000");
+}
+
+TEST_F(UpdateWorkRootTest, TheUsersFolderIsMadePrivateWhenMissingAndMustStayPrivate) {
+  locations_.temporaryFolder = tree_ / "home/.cache/OrlithUpdates";
+  std::filesystem::create_directory(tree_ / "home");
+  const path root = makeRoot();
+  EXPECT_EQ(root.parent_path(), locations_.temporaryFolder);
+  EXPECT_EQ(modeOf(tree_ / "home/.cache"), 0700u);
+  EXPECT_EQ(modeOf(locations_.temporaryFolder), 0700u);
+
+  ::chmod(locations_.temporaryFolder.c_str(), 0770);
+  EXPECT_THROW(makeRoot(), UpdateFailure);
+  ::chmod(locations_.temporaryFolder.c_str(), 0700);
+  locations_.users = std::make_shared<test::FakeUserDatabase>(::geteuid() + 1, std::nullopt);
+  EXPECT_THROW(makeRoot(), UpdateFailure);
+}
+
 TEST_F(UpdateWorkRootTest, AnExistingRootNameIsNeverReused) {
   struct FixedUuid final : UuidSource {
     std::string next() override { return "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"; }

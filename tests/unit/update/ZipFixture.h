@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace orlith::test {
@@ -96,6 +97,36 @@ inline std::vector<ZipEntry> entriesOf(const std::filesystem::path& bundle) {
     }
   }
   return entries;
+}
+
+// Sets or clears the "name is UTF-8" flag of one entry in both its local and central headers,
+// whatever the name's bytes are.
+inline void setUtf8NameFlag(const std::filesystem::path& file, const std::string& name, bool on) {
+  std::fstream zip(file, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(zip)), {});
+  bool found = false;
+  // Local headers keep flags at 6 and the name at 30; central ones at 8 and 46.
+  for (const auto& [signature, flags, nameAt] :
+       {std::tuple<std::string, std::size_t, std::size_t>{"PK\x03\x04", 6, 30},
+        std::tuple<std::string, std::size_t, std::size_t>{"PK\x01\x02", 8, 46}}) {
+    const std::size_t lengthAt = signature[2] == '\x03' ? 26 : 28;
+    for (std::size_t at = bytes.find(signature); at != std::string::npos;
+         at = bytes.find(signature, at + 4)) {
+      const std::size_t length = static_cast<unsigned char>(bytes[at + lengthAt]) |
+                                 (static_cast<unsigned char>(bytes[at + lengthAt + 1]) << 8);
+      if (length != name.size() || bytes.compare(at + nameAt, length, name) != 0) {
+        continue;
+      }
+      const auto high = static_cast<unsigned char>(bytes[at + flags + 1]);
+      bytes[at + flags + 1] = static_cast<char>(on ? (high | 0x08) : (high & ~0x08));
+      found = true;
+    }
+  }
+  if (!found) {
+    throw std::runtime_error("no such zip entry: " + name);
+  }
+  zip.seekp(0);
+  zip.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace orlith::test

@@ -16,6 +16,8 @@
 namespace orlith::test {
 
 inline constexpr const char* kTestTreeMarker = "orlith-update-test-tree";
+// Present when the tree's user belongs to the admin group ("sudo", 27).
+inline constexpr const char* kAdminMarker = "orlith-update-test-admin";
 
 inline std::optional<std::filesystem::path> testTreeAbove(std::filesystem::path folder) {
   while (!folder.empty() && folder != folder.root_path()) {
@@ -34,13 +36,16 @@ inline std::optional<UpdateLocations> testTreeLocations() {
   if (!tree) {
     return std::nullopt;
   }
-  return UpdateLocations{*tree / "opt/Applications",
-                         "sudo",
-                         *tree / "tmp",
-                         std::make_shared<FakeUserDatabase>(::geteuid(), (*tree / "home").string()),
-                         std::make_shared<SystemUpdateVolumes>(),
-                         bundle,
-                         *tree};
+  return UpdateLocations{
+      *tree / "opt/Applications",
+      "sudo",
+      *tree / "tmp",
+      std::make_shared<FakeUserDatabase>(
+          ::geteuid(), (*tree / "home").string(),
+          std::filesystem::exists(*tree / kAdminMarker) ? std::set<gid_t>{27} : std::set<gid_t>{}),
+      std::make_shared<SystemUpdateVolumes>(),
+      bundle,
+      *tree};
 }
 
 }  // namespace orlith::test
