@@ -2,7 +2,9 @@
 // design's UUID strings are; the port lets tests supply predictable values.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orlith {
 
@@ -20,5 +22,11 @@ class RandomUuidSource final : public UuidSource {
 };
 
 std::string makeRandomUuid();
+
+// The canonical upper-case form of a UUID written as 36 characters, 8-4-4-4-12 hexadecimal
+// digits in either case with hyphens between the groups; nothing for any other text (braces,
+// missing hyphens, surrounding spaces). Version and variant bits are not checked: ids from
+// stored records need only be UUIDs.
+std::optional<std::string> canonicalUuid(std::string_view text);
 
 }  // namespace orlith

@@ -59,6 +59,17 @@ void presentAndWait(GtkWindow* window) {
   gtk_test_widget_wait_for_draw(GTK_WIDGET(window));
 }
 
+bool activate(GtkWindow* window, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!gtk_window_is_active(window)) {
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    gtk_window_present(window);
+    spinUntil([&] { return gtk_window_is_active(window) == TRUE; }, std::chrono::milliseconds(200));
+  }
+  return true;
+}
+
 nlohmann::json evaluate(WebKitWebView* webView, const std::string& script) {
   struct Result {
     bool done = false;

@@ -29,6 +29,10 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 // Presents the window and returns once it has been laid out and drawn.
 void presentAndWait(GtkWindow* window);
+// Makes the window the active one, presenting it again until it is: without a window manager
+// the last window presented on the display is active, and UI tests run side by side on one
+// display. False when it did not become active in time.
+bool activate(GtkWindow* window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // The page world's value of `script` as JSON; null for undefined, a script error, or no answer
 // within ten seconds.

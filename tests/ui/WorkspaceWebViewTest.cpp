@@ -385,13 +385,35 @@ TEST_F(WorkspaceWebViewTest,
   EXPECT_TRUE(hanging->model().didFailToLoad());
 }
 
+TEST_F(WorkspaceWebViewTest, EveryWorkspaceAddressOfTheStandinIsAReadyPageInEitherTheme) {
+  for (const char* path : {"/app", "/app/anything/at/all?q=1", "/app/slow"}) {
+    SCOPED_TRACE(path);
+    auto tab = open(path);
+    ASSERT_TRUE(waitReady(*tab));
+    EXPECT_EQ(tab->evaluate("window.__orlithDesktopCommandReady === true && "
+                            "Array.isArray(window.__got)"),
+              true);
+    // The theme class the app seeds picks the page's colours.
+    const std::string background =
+        "getComputedStyle(document.documentElement).getPropertyValue('--background').trim()";
+    EXPECT_EQ(tab->evaluate("document.documentElement.classList.remove('dark'); " + background),
+              "#fcfbf8");
+    EXPECT_EQ(tab->evaluate("document.documentElement.classList.add('dark'); " + background),
+              "#121212");
+    if (std::string(path) == "/app")
+      testing::saveSnapshot(tab->webView(), "standin-app-dark");
+  }
+}
+
 TEST_F(WorkspaceWebViewTest, HistoryZoomAndFocusThroughTheTabsView) {
   auto tab = open("/app/w");
   ASSERT_TRUE(waitReady(*tab));
   std::shared_ptr<WebEngineView> view = tab->model().webView();
   ASSERT_TRUE(view);
-  ASSERT_TRUE(testing::spinUntil([&] { return view->isShownInActiveWindow(); }, 5s))
-      << "the last presented window is the active one";
+  GtkRoot* root = gtk_widget_get_root(tab->view().widget());
+  ASSERT_TRUE(GTK_IS_WINDOW(root));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(root)));
+  EXPECT_TRUE(view->isShownInActiveWindow());
 
   view->load(*Url::parse(standin_.origin() + "/app/board/7"));
   ASSERT_TRUE(testing::spinUntil([&] { return view->canGoBack(); }, 10s));
@@ -411,20 +433,19 @@ TEST_F(WorkspaceWebViewTest, HistoryZoomAndFocusThroughTheTabsView) {
   EXPECT_DOUBLE_EQ(view->zoomLevel(), 1.5);
   EXPECT_DOUBLE_EQ(tab->view().zoomLevel(), 1.5);
 
-  GtkRoot* root = gtk_widget_get_root(tab->view().widget());
-  ASSERT_TRUE(GTK_IS_WINDOW(root));
   gtk_window_set_focus(GTK_WINDOW(root), nullptr);
   view->focus();
   EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(root)), GTK_WIDGET(tab->webView()))
       << "the web view itself takes the focus, not its box";
 
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(root)));
   gtk_widget_set_visible(tab->view().widget(), false);
   EXPECT_FALSE(view->isShownInActiveWindow()) << "a hidden ancestor hides it";
   gtk_widget_set_visible(tab->view().widget(), true);
   EXPECT_TRUE(view->isShownInActiveWindow());
   GtkWindow* other = GTK_WINDOW(gtk_window_new());
   testing::presentAndWait(other);
-  ASSERT_TRUE(testing::spinUntil([&] { return gtk_window_is_active(other); }, 5s));
+  ASSERT_TRUE(testing::activate(other));
   EXPECT_FALSE(view->isShownInActiveWindow()) << "its window is no longer the active one";
   gtk_window_destroy(other);
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "support/SequentialUuidSource.h"
 
@@ -44,6 +46,37 @@ TEST(UuidTest, SequentialSourceCountsUp) {
   EXPECT_EQ(source.next(), "00000000-0000-4000-8000-000000000001");
   EXPECT_EQ(source.next(), "00000000-0000-4000-8000-000000000002");
   EXPECT_EQ(source.issued(), 2u);
+}
+
+TEST(UuidTest, CanonicalUuidUpperCasesUuidsAndRefusesEverythingElse) {
+  struct Case {
+    std::string_view text;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"e621e1f8-c36c-495a-93fc-0c247a3e6e5f", "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"},
+      {"e621E1f8-C36c-495A-93fC-0c247A3e6E5f", "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"},
+      // Any version and variant: the nil UUID too.
+      {"00000000-0000-0000-0000-000000000000", "00000000-0000-0000-0000-000000000000"},
+      {"", std::nullopt},
+      {"E621E1F8C36C495A93FC0C247A3E6E5F", std::nullopt},
+      {"{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}", std::nullopt},
+      {" E621E1F8-C36C-495A-93FC-0C247A3E6E5F", std::nullopt},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E5F ", std::nullopt},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E5", std::nullopt},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E5FF", std::nullopt},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E5G", std::nullopt},
+      {"E621E1F8_C36C-495A-93FC-0C247A3E6E5F", std::nullopt},
+      {"E621E1F-8C36C-495A-93FC-0C247A3E6E5F", std::nullopt},
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6E-F", std::nullopt},
+      {std::string_view("E621E1F8-C36C-495A-93FC-0C247A3E6E5\0", 36), std::nullopt},
+      // Full-width digits and other non-ASCII bytes are not hexadecimal digits.
+      {"E621E1F8-C36C-495A-93FC-0C247A3E6\xEF\xBC\x95", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(canonicalUuid(c.text), c.expected) << c.text;
+  }
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include "base/LocalizedStrings.h"
 #include "session/OrlithWire.h"
 #include "workspace/surface/DownloadDestination.h"
+#include "workspace/surface/OrlithPalette.h"
 #include "workspace/surface/PageTitle.h"
+#include "workspace/surface/gtk/GdkColour.h"
 #include "workspace/surface/gtk/WebProcessExtensions.h"
 
 namespace orlith {
@@ -254,12 +256,6 @@ void connectInertAnswers(WebKitWebView* view) {
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
                                   gpointer) -> gboolean { return TRUE; }),
                    nullptr);
-}
-
-GdkRGBA surfaceColour(bool dark) {
-  // The page's own background, so nothing flashes before it paints.
-  return dark ? GdkRGBA{18 / 255.0f, 18 / 255.0f, 18 / 255.0f, 1}
-              : GdkRGBA{252 / 255.0f, 251 / 255.0f, 248 / 255.0f, 1};
 }
 
 }  // namespace
@@ -512,10 +508,20 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   const std::string world(kReadinessWorldName);
   webkit_user_content_manager_register_script_message_handler(content_.get(), "orlithSurface",
                                                               world.c_str());
-  view_ = retainObject(WEBKIT_WEB_VIEW(g_object_new(
-      WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager", content_.get(),
-      "settings", settings.get(), "website-policies", policies.get(), nullptr)));
-  const GdkRGBA colour = surfaceColour(services.appearance.resolvedIsDark());
+  // A related view brings its network session along; the engine refuses both at once.
+  view_ = retainObject(WEBKIT_WEB_VIEW(
+      options_.relatedView
+          ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", options_.relatedView,
+                         "user-content-manager", content_.get(), "settings", settings.get(),
+                         "website-policies", policies.get(), nullptr)
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager",
+                         content_.get(), "settings", settings.get(), "website-policies",
+                         policies.get(), nullptr)));
+  // Only valid while the view is made.
+  options_.relatedView = nullptr;
+  // The page's own background, so nothing flashes before it paints.
+  const GdkRGBA colour =
+      gdkColour(OrlithPalette::canvas.resolved(services.appearance.resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   container_ = retainObject(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0));
   gtk_widget_set_hexpand(GTK_WIDGET(view_.get()), TRUE);
@@ -609,7 +615,7 @@ void WorkspaceWebView::Engine::updateHostVisibility() {
 }
 
 void WorkspaceWebView::Engine::appearanceChanged() {
-  const GdkRGBA colour = surfaceColour(appearance_->resolvedIsDark());
+  const GdkRGBA colour = gdkColour(OrlithPalette::canvas.resolved(appearance_->resolvedIsDark()));
   webkit_web_view_set_background_color(view_.get(), &colour);
   coordinator_->appearanceChanged();
 }

@@ -29,6 +29,9 @@ struct WorkspaceWebViewOptions {
   bool mockCaptureDevices = false;
   // Tells the person of a download that was not saved; empty: a desktop notification.
   std::function<void(const DownloadProblem&)> notifyDownloadProblem;
+  // A live view whose web process this one shares (the tabs of one window show one origin, and
+  // one process for all of them costs far less memory and start-up time than one each).
+  WebKitWebView* relatedView = nullptr;
 };
 
 class WorkspaceWebView {

@@ -1,0 +1,93 @@
+// The kit's CSS. Hover looks sit under :hover:not(:disabled), so a disabled control never takes
+// one; opacity goes on both a button and its label, so the two multiply.
+#include "signin/gtk/AuthKitStyleSheet.h"
+
+#include "workspace/surface/OrlithPalette.h"
+
+namespace orlith {
+namespace {
+
+// A link takes one palette colour, named by a class of the colour's name.
+std::string linkColours() {
+  std::string css;
+  for (const PaletteColour* colour : OrlithPalette::colours) {
+    css += "button." + std::string(kAuthLinkButtonClass) + "." + linkColourClass(*colour) +
+           " { color: @" + colour->cssName() + "; }\n";
+  }
+  return css;
+}
+
+}  // namespace
+
+std::string linkColourClass(const PaletteColour& colour) {
+  return colour.cssName();
+}
+
+std::string authKitStyleSheet(bool isDark) {
+  // The provider button's border is the control border, a little stronger in the dark.
+  const std::string socialBorder =
+      isDark ? "alpha(@orlith_controlBorder, 0.82)" : "alpha(@orlith_controlBorder, 0.72)";
+  return R"css(
+.orlith-mark { background: none; }
+
+.orlith-brand-loading { background-color: @orlith_canvas; }
+.orlith-brand-loading spinner { color: @orlith_accent; }
+
+.orlith-loading-veil { background-color: alpha(@orlith_canvas, 0.86); }
+.orlith-loading-veil spinner { color: @orlith_accent; -gtk-icon-size: 32px; }
+
+.orlith-brand-word { font-size: 30px; font-weight: 600; color: @orlith_ink; }
+.orlith-brand-subtitle { font-size: 11px; color: @orlith_inkMuted; }
+
+button.orlith-auth-filled {
+  all: unset;
+  min-height: 46px;
+  border-radius: 10px;
+  background-color: @orlith_primaryFill;
+  color: @orlith_onPrimaryFill;
+  font-size: 15px;
+  font-weight: 600;
+  transition: background-color 120ms ease-out, transform 120ms ease-out, opacity 120ms ease-out;
+}
+button.orlith-auth-filled:hover:not(:disabled) { background-color: alpha(@orlith_primaryFill, 0.9); }
+button.orlith-auth-filled:active { transform: scale(0.985); }
+button.orlith-auth-filled:disabled {
+  background-color: alpha(@orlith_primaryFill, 0.42);
+  opacity: 0.72;
+}
+.orlith-auth-primary-label spinner { color: @orlith_onPrimaryFill; }
+
+button.orlith-auth-social {
+  all: unset;
+  min-height: 38px;
+  border-radius: 9999px;
+  border: 1px solid )css" +
+         socialBorder + R"css(;
+  background-color: white;
+  background-image: none;
+  color: rgb(31.110,31.110,31.110);
+  font-size: 15px;
+  font-weight: 500;
+  transition: background-image 120ms ease-out, transform 120ms ease-out, opacity 120ms ease-out;
+}
+button.orlith-auth-social:hover:not(:disabled) {
+  background-image: linear-gradient(rgba(0,0,0,0.05), rgba(0,0,0,0.05));
+}
+button.orlith-auth-social:disabled:not(.preserves-disabled-appearance) { opacity: 0.48; }
+button.orlith-auth-social:active { transform: scale(0.985); opacity: 0.82; }
+.orlith-auth-social-label { transition: opacity 140ms ease-out; }
+.orlith-auth-social-label:disabled:not(.loading) { opacity: 0.48; }
+.orlith-auth-social-label spinner { color: rgb(31.110,31.110,31.110); }
+
+button.orlith-auth-link { all: unset; transition: opacity 100ms ease-out; }
+button.orlith-auth-link:hover:not(:disabled) > label { text-decoration-line: underline; }
+button.orlith-auth-link:disabled { opacity: 0.5; }
+button.orlith-auth-link:active { opacity: 0.6; }
+)css" + linkColours();
+}
+
+void addAuthKitStyleSheet(AppearanceStyleProvider& provider) {
+  provider.addSheet("sign-in kit", &authKitStyleSheet);
+}
+
+}  // namespace orlith

@@ -1,0 +1,28 @@
+// The filled button's label: the title, with a 16 × 16 spinner in front of it while loading.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/spinner.h>
+
+#include "signin/gtk/ShrinkingLabel.h"
+
+namespace orlith {
+
+class AuthPrimaryButtonLabel : public Gtk::Box {
+ public:
+  // `title` is a key of the string table.
+  AuthPrimaryButtonLabel(const Glib::ustring& title, bool isLoading);
+
+  void setLoading(bool isLoading);
+  bool isLoading() const { return isLoading_; }
+
+  Gtk::Spinner& spinner() { return spinner_; }
+  ShrinkingLabel& title() { return title_; }
+
+ private:
+  Gtk::Spinner spinner_;
+  ShrinkingLabel title_;
+  bool isLoading_ = false;
+};
+
+}  // namespace orlith

@@ -1,0 +1,24 @@
+// The full-window waiting screen: the brand mark over a small spinner on the canvas colour.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/spinner.h>
+
+#include "signin/gtk/OrlithMark.h"
+
+namespace orlith {
+
+class BrandLoadingView : public Gtk::Box {
+ public:
+  BrandLoadingView();
+
+  OrlithMark& mark() { return mark_; }
+  Gtk::Spinner& spinner() { return spinner_; }
+
+ private:
+  Gtk::Box stack_;
+  OrlithMark mark_;
+  Gtk::Spinner spinner_;
+};
+
+}  // namespace orlith
