@@ -62,19 +62,32 @@ void clickAt(GtkWidget* widget, double x, double y) {
   Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
   Window window = gdk_x11_surface_get_xid(surface);
   DisplayInputLock lock(DisplayString(display));
-  XRaiseWindow(display, window);
-  XSync(display, False);
-  settle(std::chrono::milliseconds(100));
   int rootX = 0;
   int rootY = 0;
   Window child = 0;
   XTranslateCoordinates(display, window, DefaultRootWindow(display),
                         static_cast<int>(inNative.x + offsetX),
                         static_cast<int>(inNative.y + offsetY), &rootX, &rootY, &child);
-  XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
-  XSync(display, False);
-  // The pointer's arrival is delivered before the press, as a person's would be.
-  settle(std::chrono::milliseconds(100));
+  // Another program's window may have been mapped over this one: raise it until it is the one
+  // under the pointer.
+  for (int attempt = 0;; ++attempt) {
+    XRaiseWindow(display, window);
+    XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+    XSync(display, False);
+    // The pointer's arrival is delivered before the press, as a person's would be.
+    settle(std::chrono::milliseconds(100));
+    Window rootReturn = 0;
+    Window top = 0;
+    int pointerX = 0;
+    int pointerY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &rootReturn, &top, &pointerX, &pointerY,
+                  &pointerX, &pointerY, &mask);
+    if (top == window)
+      break;
+    if (attempt == 20)
+      throw std::runtime_error("another window stays over the one to click");
+  }
   XTestFakeButtonEvent(display, 1, True, CurrentTime);
   XTestFakeButtonEvent(display, 1, False, CurrentTime);
   XSync(display, False);
