@@ -333,6 +333,38 @@ TEST_F(HostilePageTest, RealClicksFollowTheFramesOfTheLinkAndOneClickOpensOneWin
       [&] { return std::filesystem::exists(downloads_.path() / "main-data.txt"); }, 10s))
       << "the main frame's data download is kept";
   EXPECT_EQ(tab->uri(), page);
+
+  tab->click("m-signup");
+  ASSERT_TRUE(testing::spinUntil([&] { return outside_.opened.size() == 4; }, 10s));
+  EXPECT_EQ(outside_.opened.back(), standin_.origin() + "/signup/x")
+      << "a person's click on the sign-up link goes to the browser";
+  EXPECT_EQ(outside_.sessionEnds, 0) << "and is no sign of an ended session";
+  EXPECT_EQ(tab->uri(), page);
+}
+
+TEST_F(HostilePageTest, InFrameSchemesStayInFramesAndServiceBlobsDownloadFromTheMainFrame) {
+  auto tab = open("/app/hostile/data/auto");
+  ASSERT_TRUE(waitReady(*tab));
+  const std::string page = tab->uri();
+  ASSERT_TRUE(tab->waitFor("window.__hostile.data === 'loaded'"))
+      << "a frame may show a data document";
+
+  tab->evaluate("location.href = 'data:text/html,main'; true");
+  settle();
+  EXPECT_EQ(tab->uri(), page) << "the main frame never shows one";
+  EXPECT_FALSE(tab->model().didFailToLoad());
+
+  tab->evaluate(
+      "(() => { const link = document.createElement('a');"
+      " link.href = URL.createObjectURL(new Blob(['service blob']));"
+      " link.download = 'service-blob.txt'; document.body.appendChild(link); link.click();"
+      " link.remove(); return true; })()");
+  const auto blob = downloads_.path() / "service-blob.txt";
+  ASSERT_TRUE(testing::spinUntil([&] { return std::filesystem::exists(blob); }, 10s))
+      << ::testing::PrintToString(folderNames(downloads_.path()));
+  std::ifstream saved(blob);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "service blob");
+  EXPECT_THAT(outside_.opened, ::testing::IsEmpty());
 }
 
 TEST_F(HostilePageTest, ClickedForeignFrameStillDownloadsNothingAndOpensOneWindowAtMost) {

@@ -62,6 +62,10 @@ const actions = {
     clickLink(URL.createObjectURL(new Blob(['frame blob'])), { download: 'frame-blob.bin' });
     report('download', 'done');
   },
+  data() {
+    const report = 'parent.postMessage({ hostile: { key: "data", value: "loaded" } }, "*")';
+    location.href = 'data:text/html,' + encodeURIComponent('<script>' + report + '</' + 'script>');
+  },
   dialogs() {
     const results = {};
     attempt(results, 'alert', () => String(alert('Frame alert')));
