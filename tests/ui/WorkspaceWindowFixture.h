@@ -16,7 +16,6 @@
 #include "base/StartedTask.h"
 #include "platform/glib/GObjectPtr.h"
 #include "support/StandinProcess.h"
-#include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/WorkspaceTabRecoveryStore.h"
 
 namespace orlith::testing {
@@ -51,14 +50,6 @@ inline void saveScreen(const std::string& name) {
 class WorkspaceWindowFixture : public ::testing::Test {
  protected:
   WorkspaceWindowFixture() : standin_(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert") {}
-
-  void SetUp() override {
-    // Records of earlier tests in this test session's preferences must not leak in.
-    for (const char* account : {kDemoAccount, kTwoFactorAccount}) {
-      if (auto key = WorkspaceTabRecoveryStore::recoveryKey(account))
-        DesktopSurfaceServices::shared().preferences().remove(*key);
-    }
-  }
 
   void TearDown() override {
     windows_.clear();

@@ -24,9 +24,7 @@ class WorkspaceWindow : public testing::WorkspaceWindowFixture {
   }
 
   std::vector<WorkspaceTabRecoveryWindow> record(const std::string& account) {
-    return WorkspaceTabRecoveryStore::make(account, environment(),
-                                           DesktopSurfaceServices::shared().preferences())
-        ->load();
+    return WorkspaceTabRecoveryStore::make(account, environment(), context_->preferences())->load();
   }
 
   std::string pathOf(WebKitWebView* view) {
@@ -67,11 +65,13 @@ TEST_F(WorkspaceWindow, ShowsTheChromeOverTheSelectedTabOnlyAndSwitchingNeverRel
   EXPECT_EQ(workspace.shadow().get_height(), 1);
   EXPECT_EQ(workspace.chrome().tabStrip().get_mapped(), true);
 
-  testing::renderWidget(GTK_WIDGET(workspace.chrome().gobj())).save("workspace-chrome-two-tabs");
   testing::saveScreen("workspace-window-two-tabs");
   testing::saveSnapshot(secondView, "workspace-window-second-tab");
 
+  // In the active window the keyboard follows the selection into the page.
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj()), 10s));
   window.tabs()->select(first->id());
+  EXPECT_TRUE(spinUntil([&] { return gtk_widget_has_focus(GTK_WIDGET(firstView)) == TRUE; }, 5s));
   ASSERT_TRUE(waitFor(firstView, "document.hidden === false"));
   EXPECT_EQ(evaluate(firstView, "window.__counter"), 41) << "the page was not loaded again";
   EXPECT_TRUE(firstContainer->widget().get_mapped());
@@ -101,7 +101,7 @@ TEST_F(WorkspaceWindow, AnUnpreparedWindowHasNoWebViewAndTheCoverStaysUntilTheTa
 
   // A remembered slow page keeps the tab's cover up for about three seconds.
   auto store = WorkspaceTabRecoveryStore::make(testing::kDemoAccount, environment(),
-                                               DesktopSurfaceServices::shared().preferences());
+                                               context_->preferences());
   store->save("AAAAAAAA-0000-4000-8000-000000000001",
               {*Url::parse(standin_.origin() + "/app/slow")}, 0);
   MainWindow& window = openWindow();
@@ -149,14 +149,14 @@ TEST_F(WorkspaceWindow, AnUnreachableServiceShowsTheOfflineViewAndReloadBringsTh
 }
 
 TEST_F(WorkspaceWindow, TheStoredZoomIsAppliedClamped) {
-  Preferences& preferences = DesktopSurfaceServices::shared().preferences();
-  preferences.setNumber(std::string(PageZoom::kKey), 7);
-  MainWindow& window = signedInWindow();
+  launch();
+  signIn(testing::kDemoAccount);
+  context_->preferences().setNumber(std::string(PageZoom::kKey), 7);
+  MainWindow& window = openWindow();
   auto tab = window.tabs()->selectedTab();
   ASSERT_TRUE(waitReady(window, tab));
   EXPECT_TRUE(
       spinUntil([&] { return webkit_web_view_get_zoom_level(webViewOf(window, tab)) == 3.0; }, 5s));
-  preferences.remove(std::string(PageZoom::kKey));
 }
 
 TEST_F(WorkspaceWindow, TheAccountsTabsComeBackAfterARelaunchAndAnotherAccountsDoNot) {

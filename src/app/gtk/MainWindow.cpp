@@ -34,8 +34,12 @@ MainWindow::~MainWindow() {
 void MainWindow::sessionChanged() {
   const SessionState& state = services_.session->state();
   if (state.isAuthenticated()) {
+    // Parked window commands are handed over once, when the window's session is prepared,
+    // not again when the window comes back from a recovery.
+    const bool wasPrepared = tabs_->isSessionPrepared();
     tabs_->prepareSession(services_.session->currentSession(), services_.preferences);
-    tabs_->deliverPendingWindowCommands(services_.session->sessionRevision());
+    if (!wasPrepared)
+      tabs_->deliverPendingWindowCommands(services_.session->sessionRevision());
     if (!workspace_) {
       workspace_ = std::make_unique<WorkspaceView>(
           services_, tabs_, network_, options_.webView, options_.openWindow,
