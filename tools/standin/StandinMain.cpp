@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "StandinAccountApi.h"
+#include "StandinHostilePages.h"
 #include "StandinPages.h"
 #include "StandinUpdates.h"
 #include "StandinWorkspacePages.h"
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
                          "text/html; charset=utf-8");
   });
   orlith::standin::registerAccountApi(server);
+  orlith::standin::registerHostilePages(server);
   orlith::standin::registerWorkspacePages(server);
   orlith::standin::registerUpdates(server, options.release);
 

@@ -3,13 +3,18 @@
 #include "workspace/surface/DownloadDestination.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <utility>
+
+#include "base/LocalizedStrings.h"
 
 namespace orlith {
 namespace {
@@ -54,15 +59,77 @@ class Descriptor {
   int fd_;
 };
 
+// The Downloads folder itself may be a link the person made; it is followed like any path they
+// chose. What lies inside it is opened relative to it, never through a link.
 Descriptor openFolder(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
     throwErrno("cannot open the Downloads folder");
   return Descriptor(fd);
 }
 
-// Moves `from` in `fromFolder` to `to` in `toFolder` unless `to` exists.
-int moveNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+// The longest name the folder's file system takes (shorter on some encrypted homes).
+std::size_t nameLimit(int folder) {
+  struct statfs info {};
+  if (::fstatfs(folder, &info) != 0 || info.f_namelen <= 0)
+    return DownloadDestination::kMaxNameBytes;
+  return std::min<std::size_t>(DownloadDestination::kMaxNameBytes,
+                               static_cast<std::size_t>(info.f_namelen));
+}
+
+bool isHiddenCharacter(gunichar c) {
+  switch (g_unichar_type(c)) {
+    case G_UNICODE_CONTROL:
+    case G_UNICODE_FORMAT:
+    case G_UNICODE_LINE_SEPARATOR:
+    case G_UNICODE_PARAGRAPH_SEPARATOR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Every control or format character and every byte outside a UTF-8 character becomes "_".
+std::string replaceHiddenCharacters(std::string_view text) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      out += (byte < 0x20 || byte == 0x7f) ? '_' : static_cast<char>(byte);
+      ++at;
+      continue;
+    }
+    const char* start = text.data() + at;
+    const gunichar c = g_utf8_get_char_validated(start, static_cast<gssize>(text.size() - at));
+    if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+      out += '_';
+      ++at;
+      continue;
+    }
+    const auto length = static_cast<std::size_t>(g_utf8_next_char(start) - start);
+    if (isHiddenCharacter(c))
+      out += '_';
+    else
+      out.append(start, length);
+    at += length;
+  }
+  return out;
+}
+
+// No leading dots or spaces (hidden or odd files), no leading dash (read as an option).
+std::string withoutRiskyStart(std::string name) {
+  auto first = name.find_first_not_of(". ");
+  name = first == std::string::npos ? std::string() : name.substr(first);
+  if (!name.empty() && name.front() == '-')
+    name.front() = '_';
+  return name;
+}
+
+}  // namespace
+
+int DownloadDestination::moveNoReplace(int fromFolder, const char* from, int toFolder,
+                                       const char* to) {
   if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0)
     return 0;
   if (errno != EINVAL && errno != ENOSYS)
@@ -74,10 +141,38 @@ int moveNoReplace(int fromFolder, const char* from, int toFolder, const char* to
   return 0;
 }
 
+namespace {
+
+std::string filled(std::string text, std::string_view marker, const std::string& value) {
+  if (auto at = text.find(marker); at != std::string::npos)
+    text.replace(at, marker.size(), value);
+  return text;
+}
+
 }  // namespace
 
-DownloadDestination::DownloadDestination(ActiveDownloads& registry, UuidSource& uuids)
-    : registry_(registry), id_(uuids.next()) {
+std::string DownloadProblem::title() const {
+  return localizedString("Download not saved");
+}
+
+std::string DownloadProblem::body() const {
+  if (keptAt) {
+    return filled(filled(localizedString("“%1” was downloaded, but your Downloads folder took no "
+                                         "name for it. It is kept at %2."),
+                         "%1", fileName),
+                  "%2", keptAt->string());
+  }
+  return filled(localizedString("“%1” could not be saved in your Downloads folder."), "%1",
+                fileName);
+}
+
+DownloadNotPlaced::DownloadNotPlaced(int error, std::filesystem::path keptAt)
+    : std::system_error(error, std::generic_category(), "cannot name the download"),
+      keptAt_(std::move(keptAt)) {}
+
+DownloadDestination::DownloadDestination(ActiveDownloads& registry, UuidSource& uuids,
+                                         MoveFunction move)
+    : registry_(registry), move_(move ? move : moveNoReplace), id_(uuids.next()) {
   registry_.insert(id_);
 }
 
@@ -90,26 +185,21 @@ void DownloadDestination::leaveRegistry() {
     registry_.remove(id_);
 }
 
-std::string DownloadDestination::sanitisedFileName(std::string_view suggested) {
+std::string DownloadDestination::sanitisedFileName(std::string_view suggested,
+                                                   std::size_t maxBytes) {
   auto slash = suggested.find_last_of("/\\");
   std::string_view last = slash == std::string_view::npos ? suggested : suggested.substr(slash + 1);
-  std::string name;
-  for (char c : last) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f)
-      continue;
-    name += c;
-  }
-  auto first = name.find_first_not_of(". ");
-  name = first == std::string::npos ? std::string() : name.substr(first);
-  if (name.empty() || name == "." || name == "..")
-    return std::string(kFallbackName);
-  if (name.size() > kMaxNameBytes) {
+  std::string name = withoutRiskyStart(replaceHiddenCharacters(last));
+  if (name.size() > maxBytes) {
     const std::size_t dot = extensionStart(name);
     const std::string extension = name.substr(dot);
-    name = cutUtf8(std::string_view(name).substr(0, dot), kMaxNameBytes - extension.size()) +
-           extension;
+    const std::size_t room = maxBytes > extension.size() ? maxBytes - extension.size() : 0;
+    name = cutUtf8(std::string_view(name).substr(0, dot), room) + extension;
+    // The cut may leave only the extension: the start is checked again on the final name.
+    name = withoutRiskyStart(cutUtf8(name, maxBytes));
   }
+  if (name.empty())
+    return std::string(kFallbackName);
   return name;
 }
 
@@ -132,7 +222,9 @@ std::filesystem::path DownloadDestination::stage(const std::filesystem::path& do
     throwErrno("cannot make the download's staging folder");
   downloadsFolder_ = downloadsFolder;
   staging_ = downloadsFolder / stagingName;
-  fileName_ = sanitisedFileName(suggestedName);
+  // Room for a number: " (9999)" is seven bytes.
+  const std::size_t limit = nameLimit(folder.get());
+  fileName_ = sanitisedFileName(suggestedName, limit < kMaxNameBytes ? limit - 7 : limit);
   state_ = State::staged;
   return *staging_ / kPayloadName;
 }
@@ -143,18 +235,48 @@ std::filesystem::path DownloadDestination::finish() {
   Descriptor folder = openFolder(downloadsFolder_);
   Descriptor staging(::openat(folder.get(), staging_->filename().c_str(),
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
-  int error = staging.get() < 0 ? errno : EEXIST;
+  if (staging.get() < 0) {
+    const int error = errno;
+    discard();
+    throw std::system_error(error, std::generic_category(), "cannot open the download's folder");
+  }
   const std::string payload(kPayloadName);
   std::string placed;
-  for (int number = 1; staging.get() >= 0 && error == EEXIST && number < 10000; ++number) {
-    placed = numberedFileName(fileName_, number);
-    error = moveNoReplace(staging.get(), payload.c_str(), folder.get(), placed.c_str());
+  auto place = [&](const std::string& name) {
+    int error = EEXIST;
+    for (int number = 1; error == EEXIST && number < 10000; ++number) {
+      placed = numberedFileName(name, number);
+      error = move_(staging.get(), payload.c_str(), folder.get(), placed.c_str());
+    }
+    return error;
+  };
+  int error = place(fileName_);
+  if (error != 0 && error != ENOENT) {
+    // The file system refused the name itself (too long, characters it does not take): a plain
+    // name with a plain extension still keeps the file.
+    const std::string extension = fileName_.substr(extensionStart(fileName_));
+    const bool plainExtension =
+        std::all_of(extension.begin() + (extension.empty() ? 0 : 1), extension.end(),
+                    [](char c) { return g_ascii_isalnum(c); });
+    const std::string fallback = std::string(kFallbackName) + (plainExtension ? extension : "");
+    if (fallback != fileName_)
+      error = place(fallback);
   }
-  discard();
-  if (error != 0)
-    throw std::system_error(error, std::generic_category(), "cannot move the download");
-  state_ = State::finished;
-  return downloadsFolder_ / placed;
+  if (error == 0) {
+    discard();
+    state_ = State::finished;
+    return downloadsFolder_ / placed;
+  }
+  if (error == ENOENT) {
+    discard();
+    throw std::system_error(error, std::generic_category(), "the download has no payload");
+  }
+  // Never delete what was downloaded: it stays in its own folder, and the person is told where.
+  std::filesystem::path keptAt = *staging_ / kPayloadName;
+  staging_.reset();
+  leaveRegistry();
+  state_ = State::kept;
+  throw DownloadNotPlaced(error, keptAt);
 }
 
 void DownloadDestination::discard() {
@@ -165,7 +287,7 @@ void DownloadDestination::discard() {
     staging_.reset();
   }
   leaveRegistry();
-  if (state_ != State::finished)
+  if (state_ != State::finished && state_ != State::kept)
     state_ = State::discarded;
 }
 

@@ -7,11 +7,33 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "base/Uuid.h"
 #include "workspace/surface/ActiveDownloads.h"
 
 namespace orlith {
+
+// A download that was not saved where it should be, for the person to be told.
+struct DownloadProblem {
+  std::string fileName;
+  // Where the finished file was kept when it could be given no name in the folder; none when
+  // nothing could be saved.
+  std::optional<std::filesystem::path> keptAt;
+
+  std::string title() const;
+  std::string body() const;
+};
+
+// Thrown by finish() when the finished file could be moved under no name: it stays at keptAt().
+class DownloadNotPlaced : public std::system_error {
+ public:
+  DownloadNotPlaced(int error, std::filesystem::path keptAt);
+  const std::filesystem::path& keptAt() const { return keptAt_; }
+
+ private:
+  std::filesystem::path keptAt_;
+};
 
 class DownloadDestination {
  public:
@@ -20,21 +42,28 @@ class DownloadDestination {
   static constexpr std::string_view kFallbackName = "Download";
   static constexpr std::size_t kMaxNameBytes = 255;
 
-  enum class State { registered, staged, finished, discarded };
+  enum class State { registered, staged, finished, kept, discarded };
+
+  // Moves `from` in folder `fromFolder` to `to` in `toFolder` unless `to` exists; 0 or errno.
+  using MoveFunction = int (*)(int fromFolder, const char* from, int toFolder, const char* to);
+  static int moveNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
 
   // Registers the download under a new id.
-  DownloadDestination(ActiveDownloads& registry, UuidSource& uuids);
+  DownloadDestination(ActiveDownloads& registry, UuidSource& uuids,
+                      MoveFunction move = moveNoReplace);
   ~DownloadDestination();
   DownloadDestination(const DownloadDestination&) = delete;
   DownloadDestination& operator=(const DownloadDestination&) = delete;
 
   // Makes the staging folder (mode 0700) in `downloadsFolder` and returns where the payload is
-  // to be written. Throws std::system_error when the folder cannot be made.
+  // to be written. The folder itself may be a symbolic link (the person's own choice); entries
+  // inside it never are followed. Throws std::system_error when the folder cannot be made.
   std::filesystem::path stage(const std::filesystem::path& downloadsFolder,
                               std::string_view suggestedName);
   // Moves the payload into the Downloads folder under the sanitised name, numbered " (2)",
-  // " (3)"... when taken, and cleans up. Throws std::system_error when it cannot be moved; the
-  // staging folder is removed either way.
+  // " (3)"... when taken, and cleans up. A name the file system refuses gives way to "Download"
+  // with the extension. Throws DownloadNotPlaced when no name works (the file is kept, and the
+  // download leaves the registry), std::system_error when there is no payload to move.
   std::filesystem::path finish();
   // Removes the payload and the staging folder and leaves the registry. Safe to repeat.
   void discard();
@@ -43,10 +72,12 @@ class DownloadDestination {
   const std::string& id() const { return id_; }
   const std::optional<std::filesystem::path>& stagingFolder() const { return staging_; }
 
-  // The last path component, without NUL, control characters, leading dots or spaces, at
-  // most kMaxNameBytes bytes cut on a UTF-8 boundary with the extension kept; "Download" when
-  // nothing is left or it is "." or "..".
-  static std::string sanitisedFileName(std::string_view suggested);
+  // The last path component with every control or format character and every byte that is not
+  // UTF-8 replaced by "_", no leading dots or spaces, a leading "-" replaced by "_", at most
+  // `maxBytes` bytes cut on a character boundary with the extension kept; "Download" when
+  // nothing is left. Every rule holds for the final name.
+  static std::string sanitisedFileName(std::string_view suggested,
+                                       std::size_t maxBytes = kMaxNameBytes);
   // "name (n).ext" within kMaxNameBytes; n = 1 gives the name itself.
   static std::string numberedFileName(const std::string& name, int number);
 
@@ -54,6 +85,7 @@ class DownloadDestination {
   void leaveRegistry();
 
   ActiveDownloads& registry_;
+  MoveFunction move_;
   std::string id_;
   State state_ = State::registered;
   std::filesystem::path downloadsFolder_;

@@ -135,32 +135,24 @@ NavigationOutcome NavigationPolicy::decideWithFrames(const NavigationActionFacts
 
   if (frames.targetFrame == FrameKind::sub)
     return isInFrameScheme(scheme) ? allow() : cancel();
-  if (frames.sourceIsMainFrame && url && isExternalScheme(scheme))
+  // Another program is started only for a person's own click, never for a script alone.
+  if (frames.sourceIsMainFrame && url && isExternalScheme(scheme) && facts.isUserGesture)
     return cancelAndOpen(facts.uri);
   return cancel();
 }
 
-NavigationOutcome NavigationPolicy::decideWithoutFrames(const NavigationActionFacts& facts,
+NavigationOutcome NavigationPolicy::decideWithoutFrames(const NavigationActionFacts&,
                                                         const std::string& scheme,
                                                         const std::optional<Url>& url) const {
-  if (isHttpScheme(scheme)) {
-    if (!url)
-      return cancel();
-    // Only a user's click is known to come from the page's own links; everything else is
-    // judged once the response shows which frame it is for.
-    if (facts.type != NavigationType::linkActivated || !facts.isUserGesture)
-      return allow();
-    if (environment_.isAppURL(*url))
-      return allow();
-    return cancelAndOpen(facts.uri);
-  }
-  if (scheme == "blob")
-    return isAllowedBlob(facts.uri) ? allow() : cancel();
-  if (scheme == "data" || scheme == "about")
+  // Neither frame is known. A web address loads, and the response, which does tell the main
+  // frame, keeps the main frame on the app; a subframe keeps its own links.
+  if (isHttpScheme(scheme))
+    return url ? allow() : cancel();
+  // Allowed in a subframe; in the main frame the response or the commit refuses them, and as a
+  // download they still need this tab's own decision.
+  if (isInFrameScheme(scheme))
     return allow();
-  // A gesture stands in for "from the main frame": a script alone cannot leave the app.
-  if (isExternalScheme(scheme) && url && facts.isUserGesture)
-    return cancelAndOpen(facts.uri);
+  // Only a link known to be the main frame's goes outside.
   return cancel();
 }
 
@@ -192,9 +184,11 @@ NavigationOutcome NavigationPolicy::decideResponse(const NavigationResponseFacts
   return allow();
 }
 
-NewWindowOutcome NavigationPolicy::decideNewWindow(std::string_view uri,
+NewWindowOutcome NavigationPolicy::decideNewWindow(std::string_view uri, FreshUserInput input,
                                                    Dismantled dismantled) const {
-  if (dismantled == Dismantled::yes || uri.empty())
+  // The engine lets one click open several windows, and script the app runs counts as a
+  // gesture; only a person's input not yet used by another request opens one.
+  if (dismantled == Dismantled::yes || input == FreshUserInput::no || uri.empty())
     return {};
   auto url = Url::parse(uri);
   if (!url)
@@ -209,7 +203,7 @@ NewWindowOutcome NavigationPolicy::decideNewWindow(std::string_view uri,
 bool NavigationPolicy::admitDownload(const DownloadFacts& facts, Dismantled dismantled) const {
   if (dismantled == Dismantled::yes)
     return false;
-  if (facts.startedByResponseRule)
+  if (facts.startedByPolicy)
     return true;
   auto view = facts.viewUri ? Url::parse(*facts.viewUri) : std::nullopt;
   if (!view || !environment_.isAllowedURL(*view))
@@ -219,9 +213,11 @@ bool NavigationPolicy::admitDownload(const DownloadFacts& facts, Dismantled dism
     return false;
   if (url->isHttpOrHttps())
     return environment_.isAllowedURL(*url);
+  // A service blob can only have been made by a service page. Data has no origin: it is kept
+  // only when the service's main frame asked for it, which this tab's decision then recorded.
   if (url->scheme() == "blob")
     return isAllowedBlob(facts.uri);
-  return url->scheme() == "data";
+  return false;
 }
 
 }  // namespace orlith

@@ -78,8 +78,12 @@ struct NewWindowOutcome {
 struct DownloadFacts {
   std::string uri;
   std::optional<std::string> viewUri;  // the address of the view that started it
-  bool startedByResponseRule = false;  // the response decision turned it into a download
+  // An action or response decision of this tab turned it into a download.
+  bool startedByPolicy = false;
 };
+
+// Whether a new-window request comes with a person's input that no earlier request used.
+enum class FreshUserInput { yes, no };
 
 class NavigationPolicy {
  public:
@@ -97,7 +101,8 @@ class NavigationPolicy {
   NavigationOutcome decideAction(const NavigationActionFacts& facts, Dismantled dismantled) const;
   NavigationOutcome decideResponse(const NavigationResponseFacts& facts,
                                    ActionFrameFactsKnown actionFacts, Dismantled dismantled) const;
-  NewWindowOutcome decideNewWindow(std::string_view uri, Dismantled dismantled) const;
+  NewWindowOutcome decideNewWindow(std::string_view uri, FreshUserInput input,
+                                   Dismantled dismantled) const;
   // Whether a download the engine started may go on.
   bool admitDownload(const DownloadFacts& facts, Dismantled dismantled) const;
 

@@ -152,6 +152,7 @@ void WorkspaceSurfaceCoordinator::dismantle() {
   model_->onSelectionChanged = nullptr;
   model_->onRenderingActivityChanged = nullptr;
   content_ = nullptr;
+  activations_.clear();
 }
 
 void WorkspaceSurfaceCoordinator::navigationStarted(NavigationId id) {
@@ -443,10 +444,34 @@ void WorkspaceSurfaceCoordinator::applyOutcome(const NavigationOutcome& outcome)
     endSession(*outcome.endSession);
 }
 
-PolicyDecision WorkspaceSurfaceCoordinator::decideAction(const NavigationActionFacts& facts) {
+PolicyDecision WorkspaceSurfaceCoordinator::decideAction(const NavigationActionFacts& facts,
+                                                         Redirect redirect) {
+  NavigationActionFacts known = facts;
+  if (!known.frames && known.type == NavigationType::linkActivated && redirect == Redirect::no &&
+      !dismantled_) {
+    auto activation = activations_.take(known.uri, uptime());
+    if (activation && MainFrameActivations::targetsOwnFrame(activation->target)) {
+      // The engine counts script the app runs in the page as a gesture; the person's own
+      // click is the one the page reported as trusted.
+      known.isUserGesture = known.isUserGesture && activation->trusted;
+      ActionFrameFacts frames;
+      frames.targetFrame = FrameKind::main;
+      frames.sourceIsMainFrame = true;
+      frames.shouldPerformDownload = activation->download;
+      auto view = view_.lock();
+      auto page = view ? view->currentUri() : std::nullopt;
+      auto pageUrl = page ? Url::parse(*page) : std::nullopt;
+      if (pageUrl && pageUrl->lowercasedHost())
+        frames.sourceOrigin = SecurityOrigin{pageUrl->scheme(), *pageUrl->lowercasedHost(),
+                                             pageUrl->port().value_or(0)};
+      known.frames = frames;
+    }
+  }
   NavigationOutcome outcome =
-      policy_.decideAction(facts, dismantled_ ? Dismantled::yes : Dismantled::no);
+      policy_.decideAction(known, dismantled_ ? Dismantled::yes : Dismantled::no);
   applyOutcome(outcome);
+  if (outcome.decision == PolicyDecision::download)
+    responseDownloads_.insert(known.uri);
   return outcome.decision;
 }
 
@@ -459,9 +484,14 @@ PolicyDecision WorkspaceSurfaceCoordinator::decideResponse(const NavigationRespo
   return outcome.decision;
 }
 
-void WorkspaceSurfaceCoordinator::requestNewWindow(const std::string& uri) {
+void WorkspaceSurfaceCoordinator::requestNewWindow(const std::string& uri, bool isUserGesture) {
+  const bool fresh = isUserGesture && userInputs_ > inputUsedByNewWindow_ && !dismantled_ &&
+                     uptime() - lastUserInputAt_ <= kUserInputLifetimeSeconds;
+  if (fresh)
+    inputUsedByNewWindow_ = userInputs_;
   NewWindowOutcome outcome =
-      policy_.decideNewWindow(uri, dismantled_ ? Dismantled::yes : Dismantled::no);
+      policy_.decideNewWindow(uri, fresh ? FreshUserInput::yes : FreshUserInput::no,
+                              dismantled_ ? Dismantled::yes : Dismantled::no);
   if (outcome.loadInThisView) {
     if (auto view = view_.lock())
       view->load(*outcome.loadInThisView);
@@ -475,11 +505,59 @@ bool WorkspaceSurfaceCoordinator::admitDownload(const std::string& uri) {
   facts.uri = uri;
   if (auto found = responseDownloads_.find(uri); found != responseDownloads_.end()) {
     responseDownloads_.erase(found);
-    facts.startedByResponseRule = true;
+    facts.startedByPolicy = true;
   }
   if (auto view = view_.lock())
     facts.viewUri = view->currentUri();
   return policy_.admitDownload(facts, dismantled_ ? Dismantled::yes : Dismantled::no);
+}
+
+void WorkspaceSurfaceCoordinator::mainFrameLinkActivated(LinkActivation activation) {
+  if (dismantled_)
+    return;
+  activations_.record(std::move(activation), uptime());
+}
+
+void WorkspaceSurfaceCoordinator::userInputReceived() {
+  if (dismantled_)
+    return;
+  ++userInputs_;
+  lastUserInputAt_ = uptime();
+}
+
+PageFacts WorkspaceSurfaceCoordinator::pageFacts() const {
+  PageFacts facts;
+  if (auto view = view_.lock())
+    facts.mainFrameUri = view->currentUri();
+  facts.frameGuard = frameGuard_;
+  facts.dismantled = dismantled_;
+  return facts;
+}
+
+ScriptDialogDecision WorkspaceSurfaceCoordinator::decideScriptDialog(ScriptDialogKind kind) const {
+  return WebPermissions::decideScriptDialog(kind, pageFacts(), model_->environment());
+}
+
+void WorkspaceSurfaceCoordinator::printRequested() {
+  if (!WebPermissions::allowsPrint(pageFacts(), model_->environment()))
+    return;
+  std::weak_ptr<WorkspaceSurfaceCoordinator> weak = weak_from_this();
+  MainQueue::shared().post([weak] {
+    auto self = weak.lock();
+    if (self && !self->dismantled_ && self->services_.print)
+      self->services_.print();
+  });
+}
+
+MediaCaptureDecision WorkspaceSurfaceCoordinator::decideMediaCapture(
+    const MediaCaptureRequest& request) const {
+  return WebPermissions::decideMediaCapture(request, pageFacts(), model_->environment(),
+                                            services_.preferences);
+}
+
+void WorkspaceSurfaceCoordinator::microphoneAnswered(bool allowed) {
+  // Remembered even when the tab is gone meanwhile: it was the person's answer.
+  WebPermissions::rememberMicrophoneAnswer(services_.preferences, allowed);
 }
 
 void WorkspaceSurfaceCoordinator::webProcessTerminated() {

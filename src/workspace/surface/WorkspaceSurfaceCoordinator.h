@@ -21,10 +21,12 @@
 #include "base/Uuid.h"
 #include "session/DesktopDiagnostics.h"
 #include "workspace/surface/LoadError.h"
+#include "workspace/surface/MainFrameActivations.h"
 #include "workspace/surface/NavigationPolicy.h"
 #include "workspace/surface/OrlithAppearancePreference.h"
 #include "workspace/surface/SurfaceReadiness.h"
 #include "workspace/surface/WebEngineView.h"
+#include "workspace/surface/WebPermissions.h"
 #include "workspace/surface/WebSurfaceScripts.h"
 #include "workspace/surface/WorkspaceModel.h"
 #include "workspace/surface/WorkspaceWebThemeSessionScope.h"
@@ -76,6 +78,9 @@ class WorkspaceSurfaceCoordinator
       "The page did not finish preparing its display. Try again.";
   static constexpr std::size_t kMaxChannelMessageBytes = 1024 * 1024;
   static constexpr std::string_view kSidebarCollapsedKey = "orlith.sidebarCollapsed";
+  // A new window acts on a person's input this recent at most, as the engine's own gesture
+  // does not outlive a second either.
+  static constexpr double kUserInputLifetimeSeconds = 1.0;
 
   static std::shared_ptr<WorkspaceSurfaceCoordinator> create(std::shared_ptr<WorkspaceModel> model,
                                                              WebSurfaceScripts scripts,
@@ -114,12 +119,28 @@ class WorkspaceSurfaceCoordinator
   // The readiness world's report; it can only come from this view's top frame.
   void readinessMessageReceived(std::string_view json);
 
-  // Policy questions; each is answered here once and its side effects are done.
-  PolicyDecision decideAction(const NavigationActionFacts& facts);
+  // Policy questions; each is answered here once and its side effects are done. A link the
+  // main frame reported activating gives the action its frames; a redirect is no activation.
+  enum class Redirect { no, yes };
+  PolicyDecision decideAction(const NavigationActionFacts& facts, Redirect redirect = Redirect::no);
   PolicyDecision decideResponse(const NavigationResponseFacts& facts);
-  void requestNewWindow(const std::string& uri);
+  void requestNewWindow(const std::string& uri, bool isUserGesture);
   // Whether a download the engine started for this view may go on.
   bool admitDownload(const std::string& uri);
+  // The main frame activated a link (reported by the web-process extension, main frame only).
+  void mainFrameLinkActivated(LinkActivation activation);
+  // A person pressed a key, a button or touched the view.
+  void userInputReceived();
+  // Whether the extension that confines dialogs, printing and capture to the main frame runs.
+  void setFrameGuard(FrameGuard guard) { frameGuard_ = guard; }
+
+  // The page's own requests of the app. Each is answered once by the caller.
+  ScriptDialogDecision decideScriptDialog(ScriptDialogKind kind) const;
+  // The engine was asked to print the page: the app prints it when that is allowed.
+  void printRequested();
+  MediaCaptureDecision decideMediaCapture(const MediaCaptureRequest& request) const;
+  // The person answered the microphone question.
+  void microphoneAnswered(bool allowed);
 
   void webProcessTerminated();
   void networkChanged(bool satisfied);
@@ -146,6 +167,7 @@ class WorkspaceSurfaceCoordinator
   void probeVisibility();
   void applyOutcome(const NavigationOutcome& outcome);
   double uptime() const;
+  PageFacts pageFacts() const;
   void installScripts();
 
   static Task<void> firstLoad(std::weak_ptr<WorkspaceSurfaceCoordinator> weak,
@@ -181,6 +203,11 @@ class WorkspaceSurfaceCoordinator
   bool hostVisible_ = true;
   // Addresses the response rule turned into downloads, admitted when the engine starts them.
   std::multiset<std::string> responseDownloads_;
+  MainFrameActivations activations_;
+  FrameGuard frameGuard_ = FrameGuard::absent;
+  std::uint64_t userInputs_ = 0;
+  std::uint64_t inputUsedByNewWindow_ = 0;
+  double lastUserInputAt_ = 0;
 };
 
 }  // namespace orlith

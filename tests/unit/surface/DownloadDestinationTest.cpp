@@ -23,11 +23,41 @@ TEST(DownloadNameTest, SuggestedNamesBecomeOneSafeComponent) {
       {".", "Download"},
       {"", "Download"},
       {" . .hidden", "hidden"},
-      {std::string("bad\0name\x01\x7f.txt", 15), "badname.txt"},
+      {std::string("bad\0name\x01\x7f.txt", 14), "bad_name__.txt"},
       {"caf\xc3\xa9.txt", "caf\xc3\xa9.txt"},
+      {"-rf", "_rf"},
+      {" --help.txt", "_-help.txt"},
+      {"invoice\xe2\x80\xaegpj.exe", "invoice_gpj.exe"},
+      {"\xe2\x80\x8bzero\xef\xbb\xbf.txt", "_zero_.txt"},
+      {"line\xe2\x80\xa8"
+       "break\xc2\x85.txt",
+       "line_break_.txt"},
+      {"\xff\xfe.txt", "__.txt"},
+      {"\xc3(.txt", "_(.txt"},
   };
   for (const auto& [suggested, expected] : cases)
     EXPECT_EQ(DownloadDestination::sanitisedFileName(suggested), expected) << suggested;
+}
+
+TEST(DownloadNameTest, EveryRuleHoldsForTheNameAfterTheLengthCut) {
+  const std::string continuation(300, '\x80');
+  EXPECT_EQ(DownloadDestination::sanitisedFileName(continuation + ".bashrc"),
+            std::string(248, '_') + ".bashrc")
+      << "bytes that are no characters are not cut away to leave a dot file";
+  EXPECT_EQ(DownloadDestination::sanitisedFileName(std::string(300, '.') + "x"), "x");
+  EXPECT_EQ(DownloadDestination::sanitisedFileName(std::string(300, '\xc3')),
+            std::string(255, '_'));
+  EXPECT_EQ(DownloadDestination::sanitisedFileName("abcdef.txt", 8), "abcd.txt");
+  for (const std::string& suggested :
+       {continuation, std::string(400, '-'), std::string(255, ' ') + "-" + std::string(10, 'a'),
+        std::string(256, 'a') + "." + std::string(20, '\x80')}) {
+    const std::string name = DownloadDestination::sanitisedFileName(suggested);
+    EXPECT_FALSE(name.empty());
+    EXPECT_LE(name.size(), DownloadDestination::kMaxNameBytes);
+    EXPECT_NE(name.front(), '.');
+    EXPECT_NE(name.front(), '-');
+    EXPECT_NE(name.front(), ' ');
+  }
 }
 
 TEST(DownloadNameTest, LongNamesAreCutOnACharacterBoundaryKeepingTheExtension) {
@@ -107,6 +137,62 @@ TEST_F(DownloadDestinationTest, FailureCancelAndTeardownLeaveNothingBehind) {
   }
   EXPECT_TRUE(registry_.isEmpty());
   EXPECT_TRUE(names().empty());
+}
+
+std::string contents(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(DownloadDestinationTest, DownloadsFolderThatIsALinkIsFollowed) {
+  TemporaryDirectory other;
+  const auto link = folder_.path() / "Downloads";
+  std::filesystem::create_directory_symlink(other.path(), link);
+  DownloadDestination download(registry_, uuids_);
+  write(download.stage(link, "report.pdf"), "pdf");
+  EXPECT_EQ(download.finish(), link / "report.pdf");
+  EXPECT_EQ(contents(other.path() / "report.pdf"), "pdf");
+  EXPECT_EQ(names(), std::vector<std::string>{"Downloads"});
+}
+
+// A file system that takes no ":" in names, as a FAT drive does.
+int refuseColons(int fromFolder, const char* from, int toFolder, const char* to) {
+  if (std::string_view(to).find(':') != std::string_view::npos)
+    return EINVAL;
+  return DownloadDestination::moveNoReplace(fromFolder, from, toFolder, to);
+}
+
+int refuseEverything(int, const char*, int, const char*) {
+  return EPERM;
+}
+
+TEST_F(DownloadDestinationTest, RefusedNameGivesWayToAPlainOneAndNothingIsEverDeleted) {
+  write(folder_.path() / "Download.txt", "older");
+  {
+    DownloadDestination download(registry_, uuids_, refuseColons);
+    write(download.stage(folder_.path(), "notes 10:30.txt"), "notes");
+    EXPECT_EQ(download.finish(), folder_.path() / "Download (2).txt");
+    EXPECT_EQ(contents(folder_.path() / "Download (2).txt"), "notes");
+  }
+  {
+    DownloadDestination download(registry_, uuids_, refuseEverything);
+    write(download.stage(folder_.path(), "kept.bin"), "precious");
+    std::filesystem::path keptAt;
+    try {
+      download.finish();
+      ADD_FAILURE() << "no name worked";
+    } catch (const DownloadNotPlaced& notPlaced) {
+      keptAt = notPlaced.keptAt();
+      EXPECT_EQ(notPlaced.code().value(), EPERM);
+    }
+    EXPECT_EQ(download.state(), DownloadDestination::State::kept);
+    EXPECT_TRUE(registry_.isEmpty()) << "a kept file is no running download";
+    download.discard();
+    EXPECT_EQ(contents(keptAt), "precious") << "what was downloaded stays, also after discard";
+    DownloadProblem problem{"kept.bin", keptAt};
+    EXPECT_NE(problem.body().find(keptAt.string()), std::string::npos) << problem.body();
+  }
+  EXPECT_EQ(contents(folder_.path() / "Download.txt"), "older");
 }
 
 }  // namespace

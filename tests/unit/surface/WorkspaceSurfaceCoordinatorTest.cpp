@@ -556,13 +556,42 @@ TEST_F(CoordinatorTest, NetworkReturnReloadsOnlyATabThatFailedOffline) {
 }
 
 TEST_F(CoordinatorTest, PolicyAnswersCarryOutTheirEffects) {
+  view_->uri = "https://orlith.example/app/x";
   NavigationActionFacts click{"https://example.invalid/x", NavigationType::linkActivated, true, {}};
-  EXPECT_EQ(coordinator_->decideAction(click), PolicyDecision::cancel);
+  EXPECT_EQ(coordinator_->decideAction(click), PolicyDecision::allow)
+      << "a click in an unknown frame loads there; a main-frame response would be judged";
+  coordinator_->mainFrameLinkActivated({"https://example.invalid/x", "", false, true});
+  EXPECT_EQ(coordinator_->decideAction(click, WorkspaceSurfaceCoordinator::Redirect::yes),
+            PolicyDecision::allow)
+      << "a redirect is no activation";
+  EXPECT_EQ(coordinator_->decideAction(click), PolicyDecision::cancel)
+      << "the main frame's own link goes outside before any request";
   EXPECT_EQ(opened_, std::vector<std::string>{"https://example.invalid/x"});
+  NavigationActionFacts mail{"mailto:a@b.c", NavigationType::linkActivated, true, {}};
+  coordinator_->mainFrameLinkActivated({mail.uri, "", false, false});
+  EXPECT_EQ(coordinator_->decideAction(mail), PolicyDecision::cancel)
+      << "the page's own click, with the gesture of script the app ran, starts no program";
+  coordinator_->mainFrameLinkActivated({mail.uri, "", false, true});
+  EXPECT_EQ(coordinator_->decideAction(mail), PolicyDecision::cancel);
+  EXPECT_EQ(opened_.back(), "mailto:a@b.c");
+  opened_.clear();
+  coordinator_->mainFrameLinkActivated({"https://example.invalid/y", "frame-name", false, true});
+  EXPECT_EQ(coordinator_->decideAction(
+                {"https://example.invalid/y", NavigationType::linkActivated, true, {}}),
+            PolicyDecision::allow)
+      << "a link aimed at another frame keeps the unknown-frame rules";
 
   NavigationResponseFacts login{"https://orlith.example/login", true, true, true, 200, false};
   EXPECT_EQ(coordinator_->decideResponse(login), PolicyDecision::cancel);
   EXPECT_EQ(ends_, 1);
+
+  NavigationActionFacts data{"data:text/plain,x", NavigationType::linkActivated, false, {}};
+  EXPECT_EQ(coordinator_->decideAction(data), PolicyDecision::allow);
+  EXPECT_FALSE(coordinator_->admitDownload(data.uri)) << "no frame asked this tab for it";
+  coordinator_->mainFrameLinkActivated({data.uri, "", true, false});
+  EXPECT_EQ(coordinator_->decideAction(data), PolicyDecision::download);
+  EXPECT_TRUE(coordinator_->admitDownload(data.uri)) << "the main frame's download link";
+  EXPECT_FALSE(coordinator_->admitDownload(data.uri)) << "once";
 
   NavigationResponseFacts file{"https://orlith.example/api/f.bin", true, true, false, 200, false};
   EXPECT_EQ(coordinator_->decideResponse(file), PolicyDecision::download);
@@ -570,16 +599,30 @@ TEST_F(CoordinatorTest, PolicyAnswersCarryOutTheirEffects) {
   EXPECT_TRUE(coordinator_->admitDownload(file.uri)) << "started by the response rule";
   EXPECT_FALSE(coordinator_->admitDownload(file.uri)) << "once";
 
-  coordinator_->requestNewWindow("https://orlith.example/app/y");
+  const auto loads = view_->loads.size();
+  coordinator_->requestNewWindow("https://orlith.example/app/y", true);
+  EXPECT_EQ(view_->loads.size(), loads) << "no person's input yet";
+  coordinator_->userInputReceived();
+  coordinator_->requestNewWindow("https://orlith.example/app/y", false);
+  EXPECT_EQ(view_->loads.size(), loads) << "no gesture";
+  coordinator_->requestNewWindow("https://orlith.example/app/y", true);
   EXPECT_EQ(view_->loads.back(), "https://orlith.example/app/y");
-  coordinator_->requestNewWindow("https://example.invalid/popup");
+  coordinator_->requestNewWindow("https://example.invalid/popup", true);
+  EXPECT_EQ(opened_.size(), 0u) << "one input, one window";
+  coordinator_->userInputReceived();
+  coordinator_->requestNewWindow("https://example.invalid/popup", true);
   EXPECT_EQ(opened_.back(), "https://example.invalid/popup");
+  coordinator_->userInputReceived();
+  advance(1500ms);
+  coordinator_->requestNewWindow("https://example.invalid/late", true);
+  EXPECT_EQ(opened_.size(), 1u) << "input of more than a second ago";
 
   coordinator_->dismantle();
   EXPECT_EQ(coordinator_->decideAction(click), PolicyDecision::cancel);
   EXPECT_EQ(coordinator_->decideResponse(file), PolicyDecision::cancel);
-  coordinator_->requestNewWindow("https://example.invalid/popup2");
-  EXPECT_EQ(opened_.size(), 2u) << "a dismantled tab opens nothing";
+  coordinator_->userInputReceived();
+  coordinator_->requestNewWindow("https://example.invalid/popup2", true);
+  EXPECT_EQ(opened_.size(), 1u) << "a dismantled tab opens nothing";
 }
 
 TEST_F(CoordinatorTest, AfterDismantleNothingChangesTheModel) {

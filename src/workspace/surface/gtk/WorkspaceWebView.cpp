@@ -5,12 +5,14 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <coroutine>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "base/BundleInfo.h"
+#include "base/LocalizedStrings.h"
 #include "session/OrlithWire.h"
 #include "workspace/surface/DownloadDestination.h"
 #include "workspace/surface/OrlithPalette.h"
@@ -186,6 +188,76 @@ void addToRecentFiles(const std::filesystem::path& file, const char* uri) {
   gtk_recent_manager_add_full(gtk_recent_manager_get_default(), uri, &data);
 }
 
+// The desktop's notice that a download was not saved where it should be.
+void sendDesktopNotice(const DownloadProblem& problem) {
+  GApplication* application = g_application_get_default();
+  if (!application) {
+    g_message("%s: %s", problem.title().c_str(), problem.body().c_str());
+    return;
+  }
+  auto notification = adoptObject(g_notification_new(problem.title().c_str()));
+  g_notification_set_body(notification.get(), problem.body().c_str());
+  g_notification_set_priority(notification.get(), G_NOTIFICATION_PRIORITY_HIGH);
+  g_application_send_notification(application, nullptr, notification.get());
+}
+
+ScriptDialogKind scriptDialogKindOf(WebKitScriptDialog* dialog) {
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_ALERT:
+      return ScriptDialogKind::alert;
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      return ScriptDialogKind::confirm;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      return ScriptDialogKind::prompt;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      break;
+  }
+  return ScriptDialogKind::beforeUnload;
+}
+
+// No, nothing, or leave the page: what an unanswered question means.
+void answerInertly(WebKitScriptDialog* dialog) {
+  const auto type = webkit_script_dialog_get_dialog_type(dialog);
+  if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM)
+    webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+  else if (type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+}
+
+// Connected after the engine's own handlers and never disconnected: once those are gone (the
+// view dismantled), the page still gets an answer to every request, and every answer is no.
+void connectInertAnswers(WebKitWebView* view) {
+  g_signal_connect(view, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType, gpointer) -> gboolean {
+                     webkit_policy_decision_ignore(decision);
+                     return TRUE;
+                   }),
+                   nullptr);
+  g_signal_connect(
+      view, "script-dialog",
+      G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer) -> gboolean {
+        answerInertly(dialog);
+        return TRUE;
+      }),
+      nullptr);
+  g_signal_connect(
+      view, "print",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean { return TRUE; }),
+      nullptr);
+  g_signal_connect(
+      view, "permission-request",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer) -> gboolean {
+        webkit_permission_request_deny(request);
+        return TRUE;
+      }),
+      nullptr);
+  g_signal_connect(view, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+                                  gpointer) -> gboolean { return TRUE; }),
+                   nullptr);
+}
+
 }  // namespace
 
 class WorkspaceWebView::Engine final : public WebEngineView,
@@ -274,13 +346,17 @@ class WorkspaceWebView::Engine final : public WebEngineView,
 
  private:
   struct DownloadRecord {
-    DownloadRecord(UuidSource& uuids, std::filesystem::path folder, Weak owner)
+    DownloadRecord(UuidSource& uuids, std::filesystem::path folder, Weak owner,
+                   std::function<void(const DownloadProblem&)> notify)
         : destination(ActiveDownloads::shared(), uuids),
           folder(std::move(folder)),
-          owner(std::move(owner)) {}
+          owner(std::move(owner)),
+          notify(std::move(notify)) {}
     DownloadDestination destination;
     std::filesystem::path folder;
     Weak owner;
+    std::function<void(const DownloadProblem&)> notify;
+    std::string fileName;
     bool failed = false;
   };
   using RecordHandle = std::shared_ptr<DownloadRecord>;
@@ -305,6 +381,11 @@ class WorkspaceWebView::Engine final : public WebEngineView,
   void updateHostVisibility();
   void appearanceChanged();
   void print();
+  void showScriptDialog(WebKitScriptDialog* dialog, ScriptDialogKind kind);
+  void askAboutMicrophone(WebKitPermissionRequest* request);
+  void answerMicrophone(std::optional<bool> allowed);
+  GtkWindow* hostWindow() const;
+  void notifyDownloadProblem(const DownloadProblem& problem) const;
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data);
   static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
@@ -322,6 +403,9 @@ class WorkspaceWebView::Engine final : public WebEngineView,
                                  WebKitPolicyDecisionType type, gpointer data);
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data);
   static gboolean onPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer data);
+  static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data);
+  static gboolean onPrintRequested(WebKitWebView*, WebKitPrintOperation*, gpointer data);
+  static gboolean onInput(GtkEventControllerLegacy*, GdkEvent* event, gpointer data);
   static gboolean onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data);
   static void onReadinessMessage(WebKitUserContentManager*, JSCValue* value, gpointer data);
   static void onNetworkChanged(GNetworkMonitor*, gboolean available, gpointer data);
@@ -345,6 +429,11 @@ class WorkspaceWebView::Engine final : public WebEngineView,
   std::shared_ptr<WorkspaceSurfaceCoordinator> coordinator_;
   std::vector<std::pair<GObjectPtr<GObject>, gulong>> connections_;
   std::vector<GObjectPtr<WebKitDownload>> downloads_;
+  // Script dialogs shown and not yet answered, with their windows.
+  std::vector<std::pair<WebKitScriptDialog*, GtkWindow*>> openDialogs_;
+  // Microphone requests waiting for the person's one answer, and the question's window.
+  std::vector<GObjectPtr<WebKitPermissionRequest>> microphoneRequests_;
+  GtkWindow* microphoneQuestion_ = nullptr;
   GdkToplevel* watchedToplevel_ = nullptr;
   WorkspaceSurfaceCoordinator::NavigationId navigation_ = 0;
   bool navigationFailed_ = false;
@@ -391,6 +480,8 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
     options_.downloadsFolder = userDownloadsFolder();
   if (options_.appVersion.empty())
     options_.appVersion = BundleInfo::main().appVersion();
+  if (!options_.notifyDownloadProblem)
+    options_.notifyDownloadProblem = sendDesktopNotice;
   if (!services.print) {
     Weak weak = weak_from_this();
     services.print = [weak] {
@@ -408,7 +499,6 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   webkit_settings_set_enable_fullscreen(settings.get(), TRUE);
   webkit_settings_set_enable_media_stream(settings.get(), TRUE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings.get(), FALSE);
-  webkit_settings_set_javascript_can_open_windows_automatically(settings.get(), TRUE);
   if (options_.mockCaptureDevices)
     webkit_settings_set_enable_mock_capture_devices(settings.get(), TRUE);
   auto policies = adoptObject(webkit_website_policies_new_with_policies(
@@ -453,6 +543,13 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   connect(view_.get(), "decide-policy", G_CALLBACK(onDecidePolicy));
   connect(view_.get(), "create", G_CALLBACK(onCreate));
   connect(view_.get(), "permission-request", G_CALLBACK(onPermission));
+  connect(view_.get(), "script-dialog", G_CALLBACK(onScriptDialog));
+  connect(view_.get(), "print", G_CALLBACK(onPrintRequested));
+  connectInertAnswers(view_.get());
+  GtkEventController* input = gtk_event_controller_legacy_new();
+  gtk_event_controller_set_propagation_phase(input, GTK_PHASE_CAPTURE);
+  connect(input, "event", G_CALLBACK(onInput));
+  gtk_widget_add_controller(GTK_WIDGET(view_.get()), input);
   connect(view_.get(), "user-message-received", G_CALLBACK(onUserMessage));
   connect(container_.get(), "map", G_CALLBACK(onMapChanged));
   connect(container_.get(), "unmap", G_CALLBACK(onMapChanged));
@@ -470,6 +567,8 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   coordinator_->titleChanged(title ? std::optional<std::string>(title) : std::nullopt);
   // GNetworkMonitor reports only changes; the first state is read here.
   coordinator_->networkChanged(g_network_monitor_get_network_available(monitor));
+  coordinator_->setFrameGuard(WebProcessExtensions::isInstalled() ? FrameGuard::present
+                                                                  : FrameGuard::absent);
   coordinator_->attach(shared_from_this(), *this);
 }
 
@@ -487,6 +586,13 @@ void WorkspaceWebView::Engine::dismantle() {
   // Each download's record cleans up after itself when the engine reports the cancel.
   for (auto& download : std::exchange(downloads_, {}))
     webkit_download_cancel(download.get());
+  for (auto& [dialog, window] : std::exchange(openDialogs_, {})) {
+    answerInertly(dialog);
+    webkit_script_dialog_close(dialog);
+    webkit_script_dialog_unref(dialog);
+    gtk_window_destroy(window);
+  }
+  answerMicrophone(std::nullopt);
   if (view_) {
     webkit_web_view_stop_loading(view_.get());
     const std::string world(kReadinessWorldName);
@@ -599,14 +705,19 @@ gboolean WorkspaceWebView::Engine::onDecidePolicy(WebKitWebView*, WebKitPolicyDe
       facts.uri = requestUri(action);
       facts.type = navigationTypeOf(webkit_navigation_action_get_navigation_type(action));
       facts.isUserGesture = webkit_navigation_action_is_user_gesture(action);
-      answer(decision, self->coordinator_->decideAction(facts));
+      answer(decision, self->coordinator_->decideAction(
+                           facts, webkit_navigation_action_is_redirect(action)
+                                      ? WorkspaceSurfaceCoordinator::Redirect::yes
+                                      : WorkspaceSurfaceCoordinator::Redirect::no));
       return TRUE;
     }
     case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
       WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
           WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+      const bool gesture = webkit_navigation_action_is_user_gesture(action);
+      const std::string uri = requestUri(action);
       webkit_policy_decision_ignore(decision);
-      self->coordinator_->requestNewWindow(requestUri(action));
+      self->coordinator_->requestNewWindow(uri, gesture);
       return TRUE;
     }
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
@@ -635,7 +746,8 @@ gboolean WorkspaceWebView::Engine::onDecidePolicy(WebKitWebView*, WebKitPolicyDe
 GtkWidget* WorkspaceWebView::Engine::onCreate(WebKitWebView*, WebKitNavigationAction* action,
                                               gpointer data) {
   if (auto self = live(data))
-    self->coordinator_->requestNewWindow(requestUri(action));
+    self->coordinator_->requestNewWindow(requestUri(action),
+                                         webkit_navigation_action_is_user_gesture(action));
   return nullptr;
 }
 
@@ -643,22 +755,186 @@ gboolean WorkspaceWebView::Engine::onPermission(WebKitWebView*, WebKitPermission
                                                 gpointer data) {
   // Every request is answered: left alone, each kind would get its own default.
   auto self = live(data);
-  bool allowed = false;
   if (self && WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
     auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
-    allowed = WorkspaceSurfaceCoordinator::allowsMediaCapture(
-        webkit_user_media_permission_is_for_audio_device(media),
-        webkit_user_media_permission_is_for_video_device(media));
+    MediaCaptureRequest capture;
+    capture.audio = webkit_user_media_permission_is_for_audio_device(media);
+    capture.video = webkit_user_media_permission_is_for_video_device(media);
+    capture.display = webkit_user_media_permission_is_for_display_device(media);
+    switch (self->coordinator_->decideMediaCapture(capture)) {
+      case MediaCaptureDecision::grant:
+        webkit_permission_request_allow(request);
+        return TRUE;
+      case MediaCaptureDecision::ask:
+        self->askAboutMicrophone(request);
+        return TRUE;
+      case MediaCaptureDecision::deny:
+        break;
+    }
   }
-  if (allowed)
-    webkit_permission_request_allow(request);
-  else
-    webkit_permission_request_deny(request);
+  webkit_permission_request_deny(request);
   return TRUE;
+}
+
+gboolean WorkspaceWebView::Engine::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                                  gpointer data) {
+  auto self = live(data);
+  const ScriptDialogKind kind = scriptDialogKindOf(dialog);
+  if (!self || self->coordinator_->decideScriptDialog(kind) != ScriptDialogDecision::show) {
+    answerInertly(dialog);
+    return TRUE;
+  }
+  self->showScriptDialog(dialog, kind);
+  return TRUE;
+}
+
+gboolean WorkspaceWebView::Engine::onPrintRequested(WebKitWebView*, WebKitPrintOperation*,
+                                                    gpointer data) {
+  // The engine's own print dialog never shows: the app prints, when the page may.
+  if (auto self = live(data))
+    self->coordinator_->printRequested();
+  return TRUE;
+}
+
+gboolean WorkspaceWebView::Engine::onInput(GtkEventControllerLegacy*, GdkEvent* event,
+                                           gpointer data) {
+  switch (gdk_event_get_event_type(event)) {
+    case GDK_BUTTON_PRESS:
+    case GDK_KEY_PRESS:
+    case GDK_TOUCH_BEGIN:
+      if (auto self = live(data))
+        self->coordinator_->userInputReceived();
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+GtkWindow* WorkspaceWebView::Engine::hostWindow() const {
+  GtkRoot* root = gtk_widget_get_root(container_.get());
+  return GTK_IS_WINDOW(root) ? GTK_WINDOW(root) : nullptr;
+}
+
+void WorkspaceWebView::Engine::showScriptDialog(WebKitScriptDialog* dialog, ScriptDialogKind kind) {
+  GtkWidget* window = gtk_message_dialog_new(
+      hostWindow(), GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+      kind == ScriptDialogKind::alert ? GTK_MESSAGE_INFO : GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+      "%s", webkit_script_dialog_get_message(dialog));
+  gtk_window_set_title(GTK_WINDOW(window), std::string(kProductTitle).c_str());
+  if (kind != ScriptDialogKind::alert)
+    gtk_dialog_add_button(GTK_DIALOG(window), localizedString("Cancel").c_str(),
+                          GTK_RESPONSE_CANCEL);
+  gtk_dialog_add_button(GTK_DIALOG(window), localizedString("OK").c_str(), GTK_RESPONSE_OK);
+  gtk_dialog_set_default_response(GTK_DIALOG(window), GTK_RESPONSE_OK);
+  GtkWidget* entry = nullptr;
+  if (kind == ScriptDialogKind::prompt) {
+    entry = gtk_entry_new();
+    const char* text = webkit_script_dialog_prompt_get_default_text(dialog);
+    gtk_editable_set_text(GTK_EDITABLE(entry), text ? text : "");
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+    gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(window))), entry);
+  }
+  webkit_script_dialog_ref(dialog);
+  openDialogs_.emplace_back(dialog, GTK_WINDOW(window));
+  struct Pending {
+    Weak engine;
+    WebKitScriptDialog* dialog;
+    GtkWidget* entry;
+  };
+  g_signal_connect_data(
+      window, "response", G_CALLBACK(+[](GtkDialog* window, int response, gpointer data) {
+        auto* pending = static_cast<Pending*>(data);
+        auto self = pending->engine.lock();
+        if (!self)
+          return;
+        auto open = std::find_if(self->openDialogs_.begin(), self->openDialogs_.end(),
+                                 [&](const auto& item) { return item.first == pending->dialog; });
+        if (open == self->openDialogs_.end())
+          return;
+        self->openDialogs_.erase(open);
+        const bool accepted = response == GTK_RESPONSE_OK;
+        answerInertly(pending->dialog);
+        if (webkit_script_dialog_get_dialog_type(pending->dialog) == WEBKIT_SCRIPT_DIALOG_CONFIRM)
+          webkit_script_dialog_confirm_set_confirmed(pending->dialog, accepted);
+        if (accepted && pending->entry)
+          webkit_script_dialog_prompt_set_text(pending->dialog,
+                                               gtk_editable_get_text(GTK_EDITABLE(pending->entry)));
+        webkit_script_dialog_close(pending->dialog);
+        webkit_script_dialog_unref(pending->dialog);
+        gtk_window_destroy(GTK_WINDOW(window));
+      }),
+      new Pending{weak_from_this(), dialog, entry},
+      [](gpointer data, GClosure*) { delete static_cast<Pending*>(data); }, GConnectFlags(0));
+  gtk_window_present(GTK_WINDOW(window));
+}
+
+void WorkspaceWebView::Engine::askAboutMicrophone(WebKitPermissionRequest* request) {
+  microphoneRequests_.push_back(retainObject(request));
+  if (microphoneQuestion_)
+    return;
+  GtkWidget* window = gtk_message_dialog_new(
+      hostWindow(), GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+      GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
+      localizedString("Allow the workspace to use your microphone?").c_str());
+  gtk_message_dialog_format_secondary_text(
+      GTK_MESSAGE_DIALOG(window), "%s",
+      localizedString("Orlith remembers your answer for every workspace tab.").c_str());
+  gtk_window_set_title(GTK_WINDOW(window), std::string(kProductTitle).c_str());
+  gtk_dialog_add_button(GTK_DIALOG(window), localizedString("Don’t Allow").c_str(),
+                        GTK_RESPONSE_REJECT);
+  gtk_dialog_add_button(GTK_DIALOG(window), localizedString("Allow").c_str(), GTK_RESPONSE_ACCEPT);
+  microphoneQuestion_ = GTK_WINDOW(window);
+  g_signal_connect_data(
+      window, "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer data) {
+        auto self = static_cast<Weak*>(data)->lock();
+        if (!self)
+          return;
+        std::optional<bool> allowed;
+        if (response == GTK_RESPONSE_ACCEPT || response == GTK_RESPONSE_REJECT)
+          allowed = response == GTK_RESPONSE_ACCEPT;
+        if (allowed)
+          self->coordinator_->microphoneAnswered(*allowed);
+        self->answerMicrophone(allowed.value_or(false));
+      }),
+      new Weak(weak_from_this()), [](gpointer data, GClosure*) { delete static_cast<Weak*>(data); },
+      GConnectFlags(0));
+  gtk_window_present(GTK_WINDOW(window));
+}
+
+void WorkspaceWebView::Engine::answerMicrophone(std::optional<bool> allowed) {
+  for (auto& request : std::exchange(microphoneRequests_, {})) {
+    if (allowed.value_or(false))
+      webkit_permission_request_allow(request.get());
+    else
+      webkit_permission_request_deny(request.get());
+  }
+  if (GtkWindow* window = std::exchange(microphoneQuestion_, nullptr))
+    gtk_window_destroy(window);
+}
+
+void WorkspaceWebView::Engine::notifyDownloadProblem(const DownloadProblem& problem) const {
+  if (options_.notifyDownloadProblem)
+    options_.notifyDownloadProblem(problem);
 }
 
 gboolean WorkspaceWebView::Engine::onUserMessage(WebKitWebView*, WebKitUserMessage* message,
                                                  gpointer data) {
+  if (std::strcmp(webkit_user_message_get_name(message), "orlith:activation") == 0) {
+    auto self = live(data);
+    GVariant* parameters = webkit_user_message_get_parameters(message);
+    if (self && parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sssbb)"))) {
+      const char* frameUri = nullptr;
+      const char* uri = nullptr;
+      const char* target = nullptr;
+      gboolean download = FALSE;
+      gboolean trusted = FALSE;
+      g_variant_get(parameters, "(&s&s&sbb)", &frameUri, &uri, &target, &download, &trusted);
+      self->coordinator_->mainFrameLinkActivated(
+          {uri, target, download != FALSE, trusted != FALSE});
+    }
+    return TRUE;
+  }
   if (std::strcmp(webkit_user_message_get_name(message), "orlith") != 0)
     return FALSE;
   auto self = live(data);
@@ -713,8 +989,8 @@ void WorkspaceWebView::Engine::onDownloadStarted(WebKitNetworkSession*, WebKitDo
     return;
   }
   // The handlers hold the record, not the view: it cleans up also after the view is gone.
-  auto record =
-      std::make_shared<DownloadRecord>(*self->uuids_, self->options_.downloadsFolder, self);
+  auto record = std::make_shared<DownloadRecord>(*self->uuids_, self->options_.downloadsFolder,
+                                                 self, self->options_.notifyDownloadProblem);
   auto connectRecord = [&](const char* signal, GCallback callback) {
     g_signal_connect_data(
         download, signal, callback, new RecordHandle(record),
@@ -730,21 +1006,30 @@ void WorkspaceWebView::Engine::onDownloadStarted(WebKitNetworkSession*, WebKitDo
 gboolean WorkspaceWebView::Engine::onDecideDestination(WebKitDownload* download, gchar* suggested,
                                                        gpointer data) {
   auto& record = **static_cast<RecordHandle*>(data);
+  record.fileName = DownloadDestination::sanitisedFileName(suggested ? suggested : "");
   try {
     auto payload = record.destination.stage(record.folder, suggested ? suggested : "");
     webkit_download_set_allow_overwrite(download, FALSE);
     webkit_download_set_destination(download, payload.c_str());
   } catch (const std::exception&) {
-    // Nowhere to write: the download ends here, and its failure report cleans up.
+    // Nowhere to write: the download ends here, and its failure report cleans up. The person
+    // hears of it rather than finding nothing.
+    record.failed = true;
     webkit_download_cancel(download);
+    if (record.notify)
+      record.notify({record.fileName, std::nullopt});
   }
   return TRUE;
 }
 
-void WorkspaceWebView::Engine::onDownloadFailed(WebKitDownload*, GError*, gpointer data) {
+void WorkspaceWebView::Engine::onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {
   auto& record = **static_cast<RecordHandle*>(data);
-  record.failed = true;
+  const bool wasFailed = std::exchange(record.failed, true);
   record.destination.discard();
+  // A cancel is the app's or the person's own; a file that could not be written is reported.
+  if (!wasFailed && error && error->domain == WEBKIT_DOWNLOAD_ERROR &&
+      error->code == WEBKIT_DOWNLOAD_ERROR_DESTINATION && record.notify)
+    record.notify({record.fileName, std::nullopt});
 }
 
 void WorkspaceWebView::Engine::onDownloadFinished(WebKitDownload* download, gpointer data) {
@@ -755,8 +1040,12 @@ void WorkspaceWebView::Engine::onDownloadFinished(WebKitDownload* download, gpoi
       GCharPtr uri(g_filename_to_uri(placed.c_str(), nullptr, nullptr));
       if (uri)
         addToRecentFiles(placed, uri.get());
+    } catch (const DownloadNotPlaced& kept) {
+      if (record.notify)
+        record.notify({record.fileName, kept.keptAt()});
     } catch (const std::exception&) {
-      // finish() removed the staging folder; nothing is left to show.
+      if (record.notify)
+        record.notify({record.fileName, std::nullopt});
     }
   } else {
     record.destination.discard();

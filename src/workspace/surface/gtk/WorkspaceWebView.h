@@ -7,9 +7,11 @@
 #include <webkit/webkit.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "workspace/surface/DownloadDestination.h"
 #include "workspace/surface/WorkspaceModel.h"
 #include "workspace/surface/WorkspaceSurfaceCoordinator.h"
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
@@ -25,6 +27,8 @@ struct WorkspaceWebViewOptions {
   ServiceHosts hosts = ServiceHosts::fromBuild();
   // Lets the engine's fake capture devices answer media requests (tests only).
   bool mockCaptureDevices = false;
+  // Tells the person of a download that was not saved; empty: a desktop notification.
+  std::function<void(const DownloadProblem&)> notifyDownloadProblem;
   // A live view whose web process this one shares (the tabs of one window show one origin, and
   // one process for all of them costs far less memory and start-up time than one each).
   WebKitWebView* relatedView = nullptr;

@@ -1,0 +1,98 @@
+// XTest clicks at a widget's point, translated to the screen through the window's X11 surface.
+#include "RealInput.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <gdk/x11/gdkx.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+
+#include "UiHarness.h"
+
+namespace orlith::testing {
+namespace {
+
+// UI test programs run side by side on one display: while one clicks, its window is on top and
+// no other program raises its own.
+class DisplayInputLock {
+ public:
+  explicit DisplayInputLock(const char* displayName) {
+    std::string name = "/tmp/orlith-real-input";
+    for (const char* c = displayName; c && *c; ++c)
+      name += (*c == '/' ? '_' : *c);
+    fd_ = ::open((name + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0)
+      ::flock(fd_, LOCK_EX);
+  }
+  ~DisplayInputLock() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  DisplayInputLock(const DisplayInputLock&) = delete;
+  DisplayInputLock& operator=(const DisplayInputLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+void settle(std::chrono::milliseconds time) {
+  spinUntil([] { return false; }, time);
+}
+
+}  // namespace
+
+void clickAt(GtkWidget* widget, double x, double y) {
+  GtkNative* native = gtk_widget_get_native(widget);
+  GdkSurface* surface = native ? gtk_native_get_surface(native) : nullptr;
+  if (!surface || !GDK_IS_X11_SURFACE(surface))
+    throw std::runtime_error("the widget is not shown on an X11 display");
+  graphene_point_t inWidget = GRAPHENE_POINT_INIT(static_cast<float>(x), static_cast<float>(y));
+  graphene_point_t inNative{};
+  if (!gtk_widget_compute_point(widget, GTK_WIDGET(native), &inWidget, &inNative))
+    throw std::runtime_error("the widget has no place in its window");
+  double offsetX = 0;
+  double offsetY = 0;
+  gtk_native_get_surface_transform(native, &offsetX, &offsetY);
+  Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+  Window window = gdk_x11_surface_get_xid(surface);
+  DisplayInputLock lock(DisplayString(display));
+  int rootX = 0;
+  int rootY = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display),
+                        static_cast<int>(inNative.x + offsetX),
+                        static_cast<int>(inNative.y + offsetY), &rootX, &rootY, &child);
+  // Another program's window may have been mapped over this one: raise it until it is the one
+  // under the pointer.
+  for (int attempt = 0;; ++attempt) {
+    XRaiseWindow(display, window);
+    XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+    XSync(display, False);
+    // The pointer's arrival is delivered before the press, as a person's would be.
+    settle(std::chrono::milliseconds(100));
+    Window rootReturn = 0;
+    Window top = 0;
+    int pointerX = 0;
+    int pointerY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &rootReturn, &top, &pointerX, &pointerY,
+                  &pointerX, &pointerY, &mask);
+    if (top == window)
+      break;
+    if (attempt == 20)
+      throw std::runtime_error("another window stays over the one to click");
+  }
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+  // Taken in by this program before another may raise its window.
+  settle(std::chrono::milliseconds(200));
+}
+
+}  // namespace orlith::testing
