@@ -17,6 +17,7 @@
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
 #include "support/TemporaryDirectory.h"
+#include "workspace/surface/gtk/DesktopSurfaceServices.h"
 
 namespace orlith {
 namespace {

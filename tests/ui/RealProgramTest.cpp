@@ -20,6 +20,7 @@
 #include "base/JsonFilePreferences.h"
 #include "session/SessionKeychain.h"
 #include "support/TemporaryDirectory.h"
+#include "workspace/surface/gtk/DesktopSurfaceServices.h"
 
 namespace orlith {
 namespace {
