@@ -11,6 +11,8 @@
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
 #include "base/LocalizedStrings.h"
+#include "platform/glib/FileManagerRevealer.h"
+#include "platform/glib/UriLauncher.h"
 #include "signin/LayoutDirection.h"
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
@@ -50,9 +52,15 @@ void OrlithApplication::on_startup() {
   options.bundlePath = BundleInfo::mainBundlePath();
   options.loginItem = std::make_shared<XdgAutostartLoginItem>(
       XdgAutostartLoginItem::forCurrentUser(kApplicationId));
-  // Until the file manager's own reveal is wired, the folder holding the bundle opens.
-  options.revealInFiles = [this](const std::filesystem::path& bundle) {
-    context_->openExternally(Glib::filename_to_uri(bundle.parent_path().string()));
+  options.revealInFiles = [](const std::filesystem::path& bundle) {
+    // The folder's handler gets the display's launch context, and with it the activation token.
+    FileManagerRevealer revealer([](const std::string& uri) {
+      GdkDisplay* display = gdk_display_get_default();
+      GObjectPtr<GAppLaunchContext> launch(
+          display ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)) : nullptr);
+      return UriLauncher::launch(uri, launch.get());
+    });
+    revealer.reveal(bundle);
   };
   // The shell keeps the app running with no window open.
   shell_ = std::make_unique<ApplicationShell>(*this, *context_, std::move(options));

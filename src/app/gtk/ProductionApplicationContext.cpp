@@ -13,7 +13,6 @@
 #include "session/SessionKeychain.h"
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
-#include "signin/gtk/AuthKitStyleSheet.h"
 #include "signin/gtk/SignInStyleSheet.h"
 #include "update/client/UpdateHostHooks.h"
 #include "update/client/UpdateInstallerClient.h"

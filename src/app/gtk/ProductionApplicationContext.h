@@ -22,7 +22,7 @@ std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder();
 // `environment` is the compiled-in one in production; tests pass the stand-in's, and a keyring
 // service of their own so that tests running side by side do not share a session. The network
 // session must outlive the context. Nothing is restored yet: the caller runs the launch restore.
-// Without an update client, the no-op one.
+// Without an update client given, the update coordinator's, made on first use.
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
     OrlithEnvironment environment, WorkspaceNetworkSession& network,
     std::optional<std::string> keychainService = std::nullopt,
