@@ -1,43 +1,45 @@
-// The main window on the real stack: the stand-in's /app page loads over HTTPS with the pinned
-// development certificate, and the page's message reaches the native side.
+// The app's first window on the real stack: signed out it shows the launch screen; with a
+// session stored in the keyring it becomes the workspace of the account, whose first tab loads
+// the stand-in's workspace page over HTTPS and reports ready to the native side.
 #include <gmock/gmock.h>
 
-#include <nlohmann/json.hpp>
-
-#include "UiHarness.h"
-#include "app/gtk/MainWindow.h"
-#include "support/StandinProcess.h"
+#include "WorkspaceWindowFixture.h"
 
 namespace orlith {
 namespace {
 
-TEST(MainWindow, LoadsTheWorkspacePageAndReceivesItsMessage) {
-  testing::StandinProcess standin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert");
-  auto* window = new MainWindow(WorkspaceNetworkSession::shared(), standin.origin());
-  int width = 0, height = 0;
-  window->get_default_size(width, height);
-  EXPECT_EQ(std::make_pair(width, height), std::make_pair(1180, 780));
+using namespace std::chrono_literals;
 
-  std::vector<nlohmann::json> messages;
-  bool loaded = false;
-  window->webView().scriptMessageReceived().connect(
-      [&](const std::string& text) { messages.push_back(nlohmann::json::parse(text)); });
-  window->webView().loadFinished().connect([&] { loaded = true; });
-  window->present();
+class FirstWindow : public testing::WorkspaceWindowFixture {};
 
-  // The title reaches the view on its own message, not always before the load finishes.
-  auto* view = window->webView().webView();
-  ASSERT_TRUE(testing::spinUntil(
-      [&] { return loaded && !messages.empty() && webkit_web_view_get_title(view) != nullptr; },
-      std::chrono::seconds(60)));
-  EXPECT_EQ(messages.front().at("channel"), "orlith:standin-hello");
-  EXPECT_EQ(messages.front().at("href"), standin.origin() + "/app");
-  EXPECT_STREQ(webkit_web_view_get_title(window->webView().webView()), "Orlith Workspace");
+TEST_F(FirstWindow, SignedOutShowsTheLaunchScreenAndAStoredSessionTheWorkspace) {
+  launch();
+  ASSERT_EQ(context_->sessionStore().state().kind, SessionState::Kind::unauthenticated);
+  {
+    MainWindow& window = openWindow();
+    int width = 0, height = 0;
+    window.get_default_size(width, height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(1180, 780));
+    EXPECT_EQ(window.workspace(), nullptr);
+    EXPECT_TRUE(window.launchScreen().get_mapped());
+  }
 
-  auto snapshot = testing::saveSnapshot(window->webView().webView(), "first-window");
+  signIn(testing::kDemoAccount);
+  // A new launch finds the session in the keyring.
+  launch();
+  ASSERT_TRUE(context_->sessionStore().state().isAuthenticated());
+  MainWindow& window = openWindow();
+  ASSERT_NE(window.workspace(), nullptr);
+  auto tab = window.tabs()->selectedTab();
+  ASSERT_TRUE(waitReady(window, tab, 60s));
+  EXPECT_TRUE(window.tabs()->isSessionPrepared());
+  EXPECT_EQ(tab->pageTitle(), "Orlith Workspace");
+  WebKitWebView* view = webViewOf(window, tab);
+  EXPECT_EQ(testing::evaluate(view, "location.href"), standin_.origin() + "/app");
+  EXPECT_EQ(testing::evaluate(view, "document.hidden"), false);
+
+  auto snapshot = testing::saveSnapshot(view, "first-window");
   EXPECT_GT(std::filesystem::file_size(snapshot), 1000u);
-  window->destroy();
-  delete window;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "workspace/surface/OrlithPalette.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/window/gtk/WorkspaceChipStyleSheet.h"
+#include "workspace/window/gtk/WorkspaceChromeStyle.h"
 
 namespace orlith {
 namespace {
@@ -78,6 +79,7 @@ TEST(PaletteStyle, EverySheetOfTheAppParsesWithoutAnError) {
       {"sign-in kit light", authKitStyleSheet(false)},
       {"sign-in kit dark", authKitStyleSheet(true)},
       {"tab chips", WorkspaceChipStyleSheet::css()},
+      {"workspace chrome", WorkspaceChromeStyle::css()},
   };
   for (const auto& [name, css] : sheets) {
     auto provider = Gtk::CssProvider::create();

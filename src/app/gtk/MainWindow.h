@@ -1,12 +1,22 @@
-// A window of the "main" group: the workspace of one account, shown in a web view.
+// A window of the "main" group. While the account is signed in it shows the workspace of the
+// account's tabs; on every other state it shows the launch screen until the sign-in view takes
+// that place. Leaving the signed-in state dismantles the workspace; its tabs model stays, so
+// the tabs come back at the pages they showed.
 #pragma once
 
 #include <gtkmm.h>
 
+#include <functional>
 #include <memory>
-#include <string>
 
-#include "workspace/surface/gtk/WorkspaceWebView.h"
+#include "app/ApplicationContext.h"
+#include "app/gtk/ProductionApplicationContext.h"
+#include "base/Observable.h"
+#include "signin/gtk/BrandLoadingView.h"
+#include "workspace/window/WorkspaceTabsModel.h"
+#include "workspace/window/WorkspaceWindowServices.h"
+#include "workspace/window/gtk/GtkBeep.h"
+#include "workspace/window/gtk/WorkspaceView.h"
 
 namespace orlith {
 
@@ -17,14 +27,38 @@ class MainWindow : public Gtk::ApplicationWindow {
   static constexpr int kMinimumWidth = 720;
   static constexpr int kMinimumHeight = 480;
 
-  // `origin` is the service origin; the window's tab opens its "/app" page.
-  MainWindow(WorkspaceNetworkSession& session, const std::string& origin);
+  struct Options {
+    WorkspaceWebViewOptions webView;
+    UpdateIndicatorFactory indicator = &makeUpdateIndicatorPlaceholder;
+    // Opens another window of the group (a window command found no room here).
+    std::function<void()> openWindow;
+  };
 
-  WorkspaceWebView& webView() { return *webView_; }
+  MainWindow(ApplicationContext& context, WorkspaceNetworkSession& network, Options options);
+  ~MainWindow() override;
+
+  const std::shared_ptr<WorkspaceTabsModel>& tabs() const { return tabs_; }
+  // The workspace while signed in, else nullptr.
+  WorkspaceView* workspace() { return workspace_.get(); }
+  BrandLoadingView& launchScreen() { return launch_; }
+
+  // Routes "search" or "billing-return" to this window's tabs.
+  void routeDesktopCommand(std::string_view type);
 
  private:
-  std::shared_ptr<WorkspaceModel> model_;
-  std::unique_ptr<WorkspaceWebView> webView_;
+  void sessionChanged();
+
+  ApplicationContext& context_;
+  WorkspaceNetworkSession& network_;
+  Options options_;
+  WorkspaceWindowServices services_;
+  GtkBeep beep_;
+  std::shared_ptr<WorkspaceTabsModel> tabs_;
+  Gtk::Stack root_;
+  BrandLoadingView launch_;
+  std::unique_ptr<WorkspaceView> workspace_;
+  CoalescedCallback sessionRefresh_;
+  ScopedConnection sessionConnection_;
 };
 
 }  // namespace orlith

@@ -3,13 +3,27 @@
 
 #include "OrlithBuildConfig.h"
 #include "app/gtk/MainWindow.h"
+#include "app/gtk/ProductionApplicationContext.h"
+#include "base/Task.h"
+#include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 namespace orlith {
 
 OrlithApplication::OrlithApplication() : Gtk::Application(kApplicationId) {}
 
+OrlithApplication::~OrlithApplication() = default;
+
 Glib::RefPtr<OrlithApplication> OrlithApplication::create() {
   return Glib::make_refptr_for_instance<OrlithApplication>(new OrlithApplication());
+}
+
+MainWindow* OrlithApplication::openWindow() {
+  MainWindow::Options options;
+  options.openWindow = [this] { openWindow()->present(); };
+  auto* window = new MainWindow(*context_, WorkspaceNetworkSession::shared(), std::move(options));
+  add_window(*window);
+  window->signal_hide().connect([window] { delete window; });
+  return window;
 }
 
 void OrlithApplication::on_activate() {
@@ -17,10 +31,15 @@ void OrlithApplication::on_activate() {
     window->present();
     return;
   }
-  auto* window = new MainWindow(WorkspaceNetworkSession::shared(), build::kServiceOrigin);
-  add_window(*window);
-  window->signal_hide().connect([window] { delete window; });
-  window->present();
+  if (!context_) {
+    context_ = makeProductionApplicationContext(OrlithEnvironment::shared(),
+                                                WorkspaceNetworkSession::shared());
+  }
+  openWindow()->present();
+  if (!context_->sessionStore().didBootstrap()) {
+    context_->sessionStore().markBootstrapped();
+    startDetached(context_->sessionStore().restoreStoredSession());
+  }
 }
 
 }  // namespace orlith

@@ -19,7 +19,9 @@ class DesktopSurfaceServices {
   // Made on first use on the main thread; lives for the process.
   static DesktopSurfaceServices& shared();
 
+  Clock& clock() { return clock_; }
   Scheduler& scheduler() { return scheduler_; }
+  UuidSource& uuids() { return uuids_; }
   Preferences& preferences() { return preferences_; }
   AppearanceSettings& appearance() { return appearance_; }
   // Diagnostics and the cookie bootstrap are left for the caller to add.

@@ -418,9 +418,17 @@ void WorkspaceWebView::Engine::start(SurfaceServices services, SurfaceSession su
   const std::string world(kReadinessWorldName);
   webkit_user_content_manager_register_script_message_handler(content_.get(), "orlithSurface",
                                                               world.c_str());
-  view_ = retainObject(WEBKIT_WEB_VIEW(g_object_new(
-      WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager", content_.get(),
-      "settings", settings.get(), "website-policies", policies.get(), nullptr)));
+  // A related view brings its network session along; the engine refuses both at once.
+  view_ = retainObject(WEBKIT_WEB_VIEW(
+      options_.relatedView
+          ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", options_.relatedView,
+                         "user-content-manager", content_.get(), "settings", settings.get(),
+                         "website-policies", policies.get(), nullptr)
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session_, "user-content-manager",
+                         content_.get(), "settings", settings.get(), "website-policies",
+                         policies.get(), nullptr)));
+  // Only valid while the view is made.
+  options_.relatedView = nullptr;
   // The page's own background, so nothing flashes before it paints.
   const GdkRGBA colour =
       gdkColour(OrlithPalette::canvas.resolved(services.appearance.resolvedIsDark()));

@@ -25,6 +25,9 @@ struct WorkspaceWebViewOptions {
   ServiceHosts hosts = ServiceHosts::fromBuild();
   // Lets the engine's fake capture devices answer media requests (tests only).
   bool mockCaptureDevices = false;
+  // A live view whose web process this one shares (the tabs of one window show one origin, and
+  // one process for all of them costs far less memory and start-up time than one each).
+  WebKitWebView* relatedView = nullptr;
 };
 
 class WorkspaceWebView {

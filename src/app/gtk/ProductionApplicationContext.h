@@ -1,0 +1,33 @@
+// Assembles the application context from the production adapters: libcurl, the keyring, the
+// web views' cookie store and the process's preferences, appearance and time.
+#pragma once
+
+#include <gtkmm.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/ApplicationContext.h"
+#include "workspace/surface/gtk/WorkspaceNetworkSession.h"
+
+namespace orlith {
+
+// The update client's indicator for one window's chrome. Until the update client is built, a
+// fixed empty 26 × 26 place stands there.
+using UpdateIndicatorFactory = std::function<std::unique_ptr<Gtk::Widget>()>;
+std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder();
+
+// `environment` is the compiled-in one in production; tests pass the stand-in's, and a keyring
+// service of their own so that tests running side by side do not share a session. The network
+// session must outlive the context. Nothing is restored yet: the caller runs the launch restore.
+std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
+    OrlithEnvironment environment, WorkspaceNetworkSession& network,
+    std::optional<std::string> keychainService = std::nullopt);
+
+// The palette and the window's style sheets on the default display, following the app's
+// appearance. Once per process; later calls do nothing.
+void installApplicationStyles(AppearanceSettings& appearance);
+
+}  // namespace orlith
