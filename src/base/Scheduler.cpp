@@ -34,8 +34,9 @@ struct StopRequested {
 
 class SleepAwaiter {
  public:
-  SleepAwaiter(Scheduler& scheduler, std::chrono::milliseconds duration, std::stop_token stop)
-      : scheduler_(scheduler), duration_(duration), stop_(std::move(stop)) {}
+  SleepAwaiter(Scheduler& scheduler, std::chrono::milliseconds duration, std::stop_token stop,
+               TimerClock clock)
+      : scheduler_(scheduler), duration_(duration), stop_(std::move(stop)), clock_(clock) {}
   SleepAwaiter(const SleepAwaiter&) = delete;
   SleepAwaiter& operator=(const SleepAwaiter&) = delete;
 
@@ -44,7 +45,7 @@ class SleepAwaiter {
     pending_.arm(awaiting);
     state_->slot = pending_.slot();
     timer_ = scheduler_.scheduleAfter(
-        duration_, [state = state_] { settleOnMainQueue(state, SleepOutcome::elapsed); });
+        duration_, [state = state_] { settleOnMainQueue(state, SleepOutcome::elapsed); }, clock_);
     stopWatch_.emplace(stop_, StopRequested{state_});
   }
   void await_resume() const {
@@ -56,6 +57,7 @@ class SleepAwaiter {
   Scheduler& scheduler_;
   std::chrono::milliseconds duration_;
   std::stop_token stop_;
+  TimerClock clock_;
   std::shared_ptr<SleepState> state_ = std::make_shared<SleepState>();
   TimerHandle timer_;
   std::optional<std::stop_callback<StopRequested>> stopWatch_;
@@ -64,10 +66,10 @@ class SleepAwaiter {
 
 }  // namespace
 
-Task<void> sleepFor(Scheduler& scheduler, std::chrono::milliseconds duration,
-                    std::stop_token stop) {
+Task<void> sleepFor(Scheduler& scheduler, std::chrono::milliseconds duration, std::stop_token stop,
+                    TimerClock clock) {
   throwIfStopRequested(stop);
-  SleepAwaiter awaiter(scheduler, duration, std::move(stop));
+  SleepAwaiter awaiter(scheduler, duration, std::move(stop), clock);
   co_await awaiter;
 }
 

@@ -48,13 +48,27 @@ class TimerHandle {
   std::unique_ptr<Timer> timer_;
 };
 
-// Callbacks run on the main thread. Intervals are measured on the monotonic clock.
+// Which clock a one-shot timer counts on.
+enum class TimerClock {
+  monotonic,   // stands still while the system is suspended
+  continuous,  // also counts the time the system spends suspended
+};
+
+// Callbacks run on the main thread. Intervals are measured on the monotonic clock unless a
+// timer asks for the continuous one.
 class Scheduler {
  public:
   virtual ~Scheduler() = default;
   // A negative delay counts as zero.
   [[nodiscard]] virtual TimerHandle scheduleAfter(std::chrono::milliseconds delay,
                                                   std::function<void()> action) = 0;
+  // The same on the chosen clock. A scheduler that cannot count suspended time falls back to
+  // the monotonic timer.
+  [[nodiscard]] virtual TimerHandle scheduleAfter(std::chrono::milliseconds delay,
+                                                  std::function<void()> action, TimerClock clock) {
+    static_cast<void>(clock);
+    return scheduleAfter(delay, std::move(action));
+  }
   // Fires every `interval`, the first time one interval from now. Throws std::invalid_argument
   // for an interval that is not positive.
   [[nodiscard]] virtual TimerHandle scheduleRepeating(std::chrono::milliseconds interval,
@@ -64,6 +78,6 @@ class Scheduler {
 // Completes after `duration`, resumed through the main queue; throws TaskCancelled as soon as
 // `stop` is requested (checked first, then watched while sleeping).
 Task<void> sleepFor(Scheduler& scheduler, std::chrono::milliseconds duration,
-                    std::stop_token stop = {});
+                    std::stop_token stop = {}, TimerClock clock = TimerClock::monotonic);
 
 }  // namespace orlith

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Task.h"
@@ -44,6 +47,13 @@ struct HttpRequest {
   // The request's own idle limit; the shorter of it and the session's applies.
   std::optional<std::chrono::milliseconds> timeout;
   ReadMode readMode = ReadMode::fullBody;
+  // The most body bytes (decoded) the caller takes. A larger announced length, or one byte more,
+  // ends the transfer with UrlErrorCode::dataLengthExceedsMaximum.
+  std::optional<std::uint64_t> maxBodyBytes;
+  // When set, the final reply's body goes here chunk by chunk, with its announced length (none
+  // when unknown), and HttpResponse::body stays empty. Returning false ends the transfer, which
+  // then throws the cancelled error. Called on the main thread.
+  std::function<bool(std::string_view chunk, std::optional<std::uint64_t> announced)> bodySink;
 };
 
 struct HttpResponse {

@@ -19,6 +19,7 @@ enum class UrlErrorCode : int {
   cannotConnectToHost = -1004,
   networkConnectionLost = -1005,
   notConnectedToInternet = -1009,
+  dataLengthExceedsMaximum = -1103,
   secureConnectionFailed = -1200,
 };
 
@@ -50,6 +51,8 @@ class TransportError : public std::runtime_error {
         return "The network connection was lost.";
       case UrlErrorCode::notConnectedToInternet:
         return kOfflineDescription;
+      case UrlErrorCode::dataLengthExceedsMaximum:
+        return "The resource exceeds the maximum size.";
       case UrlErrorCode::secureConnectionFailed:
         return "A secure connection to the server could not be made.";
       case UrlErrorCode::unknown:

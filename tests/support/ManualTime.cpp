@@ -40,6 +40,20 @@ TimerHandle ManualTime::scheduleAfter(std::chrono::milliseconds delay,
              std::move(action));
 }
 
+TimerHandle ManualTime::scheduleAfter(std::chrono::milliseconds delay, std::function<void()> action,
+                                      TimerClock clock) {
+  return add(std::max(delay, std::chrono::milliseconds::zero()), std::chrono::milliseconds::zero(),
+             std::move(action), clock);
+}
+
+void ManualTime::suspend(std::chrono::milliseconds span) {
+  for (const auto& entry : entries_) {
+    if (entry->active && entry->clock == TimerClock::monotonic)
+      entry->due += span;
+  }
+  advance(span);
+}
+
 TimerHandle ManualTime::scheduleRepeating(std::chrono::milliseconds interval,
                                           std::function<void()> action) {
   if (interval <= std::chrono::milliseconds::zero()) {
@@ -49,9 +63,9 @@ TimerHandle ManualTime::scheduleRepeating(std::chrono::milliseconds interval,
 }
 
 TimerHandle ManualTime::add(std::chrono::milliseconds delay, std::chrono::milliseconds interval,
-                            std::function<void()> action) {
+                            std::function<void()> action, TimerClock clock) {
   auto entry = std::make_shared<Entry>(
-      Entry{now_ + delay, interval, nextSequence_++, std::move(action), true});
+      Entry{now_ + delay, interval, nextSequence_++, std::move(action), true, clock});
   entries_.push_back(entry);
   return TimerHandle(std::make_unique<EntryTimer>(entry));
 }

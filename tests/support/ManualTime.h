@@ -27,6 +27,8 @@ class ManualTime final : public Clock, public Scheduler {
   std::chrono::system_clock::time_point wallNow() const override;
 
   TimerHandle scheduleAfter(std::chrono::milliseconds delay, std::function<void()> action) override;
+  TimerHandle scheduleAfter(std::chrono::milliseconds delay, std::function<void()> action,
+                            TimerClock clock) override;
   TimerHandle scheduleRepeating(std::chrono::milliseconds interval,
                                 std::function<void()> action) override;
 
@@ -34,6 +36,9 @@ class ManualTime final : public Clock, public Scheduler {
   // those scheduled meanwhile) in due-time order, ties in scheduling order. Repeating timers
   // fire at exactly start + k * interval.
   void advance(std::chrono::milliseconds span);
+  // The system sleeps for `span`: continuous timers count it and fire when due, monotonic ones
+  // are pushed back by it, as if their clock had stood still.
+  void suspend(std::chrono::milliseconds span);
   // Sets the wall clock alone, as when the user changes the system time.
   void setWallNow(std::chrono::system_clock::time_point wall);
 
@@ -46,11 +51,12 @@ class ManualTime final : public Clock, public Scheduler {
     std::uint64_t sequence;
     std::function<void()> action;
     bool active = true;
+    TimerClock clock = TimerClock::monotonic;
   };
   class EntryTimer;
 
   TimerHandle add(std::chrono::milliseconds delay, std::chrono::milliseconds interval,
-                  std::function<void()> action);
+                  std::function<void()> action, TimerClock clock = TimerClock::monotonic);
 
   std::chrono::steady_clock::time_point now_;
   std::chrono::system_clock::time_point wallAtNow_;

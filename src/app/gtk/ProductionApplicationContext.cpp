@@ -3,14 +3,21 @@
 #include "app/gtk/ProductionApplicationContext.h"
 
 #include "OrlithBuildConfig.h"
+#include "app/CoordinatorUpdateClient.h"
 #include "base/BundleInfo.h"
+#include "base/NotificationHub.h"
 #include "platform/curl/CurlHttpTransport.h"
+#include "platform/glib/FileManagerRevealer.h"
+#include "platform/glib/UriLauncher.h"
 #include "platform/secret/LibsecretSecretStore.h"
 #include "session/SessionKeychain.h"
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
+#include "update/client/UpdateHostHooks.h"
+#include "update/client/UpdateInstallerClient.h"
 #include "update/trust/UpdateInstallerChannel.h"
+#include "workspace/surface/ActiveDownloads.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/gtk/WorkspaceViewStyle.h"
@@ -29,12 +36,59 @@ std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder() {
 
 namespace {
 
-bool installerIsBundled() {
-  auto bundle = BundleInfo::mainBundlePath();
-  if (!bundle)
-    return false;
-  std::error_code error;
-  return std::filesystem::exists(UpdateInstallerChannel::serviceBundleOf(*bundle), error);
+// The display's launch context, which carries the activation token to the opened handler.
+GObjectPtr<GAppLaunchContext> displayLaunchContext() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (display == nullptr)
+    return nullptr;
+  return GObjectPtr<GAppLaunchContext>(
+      G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)));
+}
+
+// The toolkit's quit only asks the main loop to end, and always returns.
+TerminateAnswer quitApplication() {
+  GApplication* application = g_application_get_default();
+  if (application == nullptr)
+    return TerminateAnswer::refused;
+  g_application_quit(application);
+  return TerminateAnswer::quitting;
+}
+
+// The update client, its coordinator made on first use. The hub belongs to the context, which
+// is made after it; `hub` is filled in then.
+std::unique_ptr<UpdateClient> makeUpdateClient(std::shared_ptr<HttpTransport> transport,
+                                               Clock& clock, Scheduler& scheduler,
+                                               UuidSource& uuids,
+                                               std::shared_ptr<NotificationHub*> hub) {
+  auto factory = [transport, &clock, &scheduler, &uuids, hub] {
+    UpdateHostHooks hooks;
+    hooks.hasActiveDownloads = [] { return !ActiveDownloads::shared().isEmpty(); };
+    // The indicator's panels come with the update views; until then there are none to show.
+    hooks.showPanel = [] {};
+    hooks.closePanels = [] {};
+    hooks.openInstaller = [](const std::filesystem::path& package) {
+      GCharPtr uri(g_filename_to_uri(package.c_str(), nullptr, nullptr));
+      return uri && UriLauncher::launch(uri.get(), displayLaunchContext().get());
+    };
+    hooks.revealApplication = [] {
+      if (auto bundle = BundleInfo::mainBundlePath()) {
+        FileManagerRevealer revealer([](const std::string& uri) {
+          return UriLauncher::launch(uri, displayLaunchContext().get());
+        });
+        revealer.reveal(*bundle);
+      }
+    };
+    hooks.announceRestart = [hub] {
+      if (*hub != nullptr)
+        (*hub)->post(kWillRestartForUpdateNotification);
+    };
+    hooks.terminate = &quitApplication;
+    return std::make_shared<UpdateCoordinator>(
+        makeUpdateCoordinatorDependencies(transport, clock, uuids, std::move(hooks)), scheduler,
+        uuids, BundleInfo::main().appVersion());
+  };
+  return std::make_unique<CoordinatorUpdateClient>(std::move(factory),
+                                                   UpdateInstallerClient::isInstallerBundled());
 }
 
 }  // namespace
@@ -65,11 +119,15 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
   auto diagnostics = std::make_unique<DesktopDiagnostics>(environment, surface.preferences(),
                                                           *transport, identity.appVersion);
 
-  return std::make_unique<ApplicationContext>(ApplicationContext::Dependencies{
+  auto hub = std::make_shared<NotificationHub*>(nullptr);
+  auto updates =
+      makeUpdateClient(transport, surface.clock(), surface.scheduler(), surface.uuids(), hub);
+  auto context = std::make_unique<ApplicationContext>(ApplicationContext::Dependencies{
       environment, surface.clock(), surface.scheduler(), surface.uuids(), surface.preferences(),
       surface.appearance(), std::move(store), std::move(coordinator), std::move(webCookies),
-      std::move(diagnostics), std::make_unique<NoUpdateClient>(installerIsBundled()),
-      &DesktopSurfaceServices::openExternally});
+      std::move(diagnostics), std::move(updates), &DesktopSurfaceServices::openExternally});
+  *hub = &context->hub();
+  return context;
 }
 
 void installApplicationStyles(AppearanceSettings& appearance) {

@@ -159,6 +159,11 @@ struct Transfer {
   bool headOnly = false;
   bool headComplete = false;
   bool readReplyCookies = false;
+  std::optional<std::uint64_t> maxBodyBytes;
+  std::uint64_t bodyBytes = 0;
+  // Set when the body cap or the sink ended the transfer; it decides the error.
+  std::optional<UrlErrorCode> stoppedBy;
+  std::function<bool(std::string_view, std::optional<std::uint64_t>)> bodySink;
   std::shared_ptr<Outcome> outcome;
   detail::ResumeSlot resume;
   std::unique_ptr<std::stop_callback<std::function<void()>>> stopCallback;
@@ -287,6 +292,8 @@ class CurlSession final : public HttpSession {
     transfer->resume = std::move(resume);
     transfer->headOnly = request.readMode == ReadMode::headOnly;
     transfer->readReplyCookies = settings_.cookies == CookieHandling::readReply;
+    transfer->maxBodyBytes = request.maxBodyBytes;
+    transfer->bodySink = std::move(request.bodySink);
     configure(*transfer, request, proxy);
 
     CURL* easy = transfer->easy.get();
@@ -410,6 +417,12 @@ class CurlSession final : public HttpSession {
         // Returning short ends the transfer here; finish() counts it as success.
         if (transfer.headOnly)
           return 0;
+        // A body announced over the cap is refused before any of it is read.
+        const auto announced = announcedLength(transfer);
+        if (transfer.maxBodyBytes && announced && *announced > *transfer.maxBodyBytes) {
+          transfer.stoppedBy = UrlErrorCode::dataLengthExceedsMaximum;
+          return 0;
+        }
       }
       return length;
     }
@@ -432,12 +445,36 @@ class CurlSession final : public HttpSession {
     return length;
   }
 
+  static std::optional<std::uint64_t> announcedLength(Transfer& transfer) {
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(transfer.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) !=
+            CURLE_OK ||
+        length < 0) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length);
+  }
+
+  // Counts decoded bytes, so a small compressed body that grows large is stopped as it grows.
   static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     if (transfer.headOnly)
       return 0;
-    transfer.response.body.append(data, size * count);
-    return size * count;
+    const size_t length = size * count;
+    transfer.bodyBytes += length;
+    if (transfer.maxBodyBytes && transfer.bodyBytes > *transfer.maxBodyBytes) {
+      transfer.stoppedBy = UrlErrorCode::dataLengthExceedsMaximum;
+      return 0;
+    }
+    if (transfer.bodySink) {
+      if (!transfer.bodySink(std::string_view(data, length), announcedLength(transfer))) {
+        transfer.stoppedBy = UrlErrorCode::cancelled;
+        return 0;
+      }
+      return length;
+    }
+    transfer.response.body.append(data, length);
+    return length;
   }
 
   static int onSocket(CURL*, curl_socket_t socket, int what, void* user, void*) {
@@ -510,6 +547,8 @@ class CurlSession final : public HttpSession {
       if (result == CURLE_OK ||
           (result == CURLE_WRITE_ERROR && transfer->headOnly && transfer->headComplete)) {
         succeed(transfer);
+      } else if (transfer->stoppedBy) {
+        finish(transfer, TransportError::url(*transfer->stoppedBy));
       } else {
         long osErrno = 0;
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);

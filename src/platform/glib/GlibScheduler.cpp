@@ -1,9 +1,17 @@
 // Timers on a GLib main context.
 #include "platform/glib/GlibScheduler.h"
 
+#include <glib-unix.h>
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 
 namespace orlith {
 
@@ -24,6 +32,27 @@ gboolean fire(gpointer data) noexcept {
 
 void freeCallback(gpointer data) {
   delete static_cast<TimerCallback*>(data);
+}
+
+// A one-shot timerfd and its action; the descriptor closes with the source.
+struct BoottimeCallback {
+  int fd;
+  std::function<void()> action;
+};
+
+gboolean fireBoottime(gint fd, GIOCondition, gpointer data) noexcept {
+  std::uint64_t expirations = 0;
+  // Nonblocking: a spurious wake-up reads nothing and waits on.
+  if (::read(fd, &expirations, sizeof expirations) != sizeof expirations)
+    return G_SOURCE_CONTINUE;
+  static_cast<BoottimeCallback*>(data)->action();
+  return G_SOURCE_REMOVE;
+}
+
+void freeBoottimeCallback(gpointer data) {
+  auto* callback = static_cast<BoottimeCallback*>(data);
+  ::close(callback->fd);
+  delete callback;
 }
 
 class SourceTimer final : public TimerHandle::Timer {
@@ -48,6 +77,40 @@ GlibScheduler::GlibScheduler(GMainContext* context)
 TimerHandle GlibScheduler::scheduleAfter(std::chrono::milliseconds delay,
                                          std::function<void()> action) {
   return schedule(delay, std::move(action), Repeat::once);
+}
+
+TimerHandle GlibScheduler::scheduleAfter(std::chrono::milliseconds delay,
+                                         std::function<void()> action, TimerClock clock) {
+  if (clock == TimerClock::monotonic)
+    return schedule(delay, std::move(action), Repeat::once);
+  // Not the alarm clock: the timer counts suspended time, it does not wake the machine.
+  const int fd = ::timerfd_create(CLOCK_BOOTTIME, TFD_CLOEXEC | TFD_NONBLOCK);
+  if (fd < 0)
+    throw std::system_error(errno, std::generic_category());
+  // An absolute due time on the boot clock, so the time asleep counts toward it.
+  timespec now{};
+  ::clock_gettime(CLOCK_BOOTTIME, &now);
+  const auto wait = std::max(delay, std::chrono::milliseconds(1));
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+  itimerspec due{};
+  due.it_value.tv_sec = now.tv_sec + static_cast<time_t>(seconds.count());
+  due.it_value.tv_nsec =
+      now.tv_nsec + static_cast<long>(std::chrono::nanoseconds(wait - seconds).count());
+  if (due.it_value.tv_nsec >= 1'000'000'000L) {
+    due.it_value.tv_sec += 1;
+    due.it_value.tv_nsec -= 1'000'000'000L;
+  }
+  if (::timerfd_settime(fd, TFD_TIMER_ABSTIME, &due, nullptr) != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw std::system_error(error, std::generic_category());
+  }
+  GSource* source = g_unix_fd_source_new(fd, G_IO_IN);
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, G_SOURCE_FUNC(fireBoottime),
+                        new BoottimeCallback{fd, std::move(action)}, &freeBoottimeCallback);
+  g_source_attach(source, context_.get());
+  return TimerHandle(std::make_unique<SourceTimer>(source));
 }
 
 TimerHandle GlibScheduler::scheduleRepeating(std::chrono::milliseconds interval,

@@ -1,4 +1,5 @@
-// Timers on a GLib main context (g_timeout, monotonic); callbacks run on that context.
+// Timers on a GLib main context: g_timeout on the monotonic clock, and a CLOCK_BOOTTIME timerfd
+// for timers that count suspended time. Callbacks run on that context.
 #pragma once
 
 #include <glib.h>
@@ -16,6 +17,9 @@ class GlibScheduler final : public Scheduler {
 
   // A callback must not throw: an exception escaping it terminates the program.
   TimerHandle scheduleAfter(std::chrono::milliseconds delay, std::function<void()> action) override;
+  // Throws std::system_error when the timer descriptor cannot be made or set.
+  TimerHandle scheduleAfter(std::chrono::milliseconds delay, std::function<void()> action,
+                            TimerClock clock) override;
   TimerHandle scheduleRepeating(std::chrono::milliseconds interval,
                                 std::function<void()> action) override;
 

@@ -48,21 +48,6 @@ std::string lower(std::string text) {
   return text;
 }
 
-// The extension of a download URL's path, as written.
-std::optional<std::string> pathExtension(const std::string& url) {
-  const auto parsed = Url::parse(url);
-  if (!parsed) {
-    return std::nullopt;
-  }
-  const std::string path = parsed->path();
-  const std::string last = path.substr(path.find_last_of('/') + 1);
-  const std::size_t dot = last.find_last_of('.');
-  if (dot == std::string::npos || dot == 0) {
-    return std::nullopt;
-  }
-  return last.substr(dot + 1);
-}
-
 void removeQuietly(const std::filesystem::path& root) {
   try {
     UpdateTreeFiles::remove(root.string());
@@ -111,16 +96,24 @@ bool InstallerService::postFromWatcher(InstallerQueue::Job job) {
 
 void InstallerService::prepare(std::string package, std::string manifest,
                                UpdateReplyGuard<UpdatePrepareReply> reply) {
-  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply] {
+  auto job = [this, package = std::move(package), manifest = std::move(manifest), reply]() mutable {
     std::optional<std::filesystem::path> root;
-    try {
-      reply(UpdatePrepareReply::success(preparePackage(package, manifest, root)));
-    } catch (...) {
-      if (root) {
-        removeQuietly(*root);
+    UpdatePrepareReply answer;
+    {
+      // The package is released before the reply, which lets the connection read the next one.
+      const std::string body = std::move(package);
+      package.clear();
+      package.shrink_to_fit();
+      try {
+        answer = UpdatePrepareReply::success(preparePackage(body, manifest, root));
+      } catch (...) {
+        if (root) {
+          removeQuietly(*root);
+        }
+        answer = UpdatePrepareReply::failure(std::current_exception());
       }
-      reply(UpdatePrepareReply::failure(std::current_exception()));
     }
+    reply(answer);
   };
   queue_->post(std::move(job));
 }
@@ -187,7 +180,7 @@ std::filesystem::path InstallerService::makeRoot() {
     throw UpdateFailure(kAlreadyPrepared);
   }
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   const std::filesystem::path root = UpdateWorkRoot::create(context_.locations, *context_.uuids);
   // A root that fails this check right after its creation is not ours to remove.
   InstallationSecurity::validatePrivateRoot(root, context_.locations);
@@ -204,7 +197,9 @@ std::string InstallerService::preparePackage(const std::string& package,
   const std::string architecture = InstallationSecurity::callerArchitecture(caller_->pid());
   const DesktopUpdateManifest manifest =
       InstallationSecurity::verifiedManifest(manifestBytes, architecture, locations);
-  const auto extension = manifest.downloadUrl ? pathExtension(*manifest.downloadUrl) : std::nullopt;
+  const auto extension = manifest.downloadUrl
+                             ? UpdateManifestPolicy::pathExtension(*manifest.downloadUrl)
+                             : std::nullopt;
   const auto running = shortVersion(source_);
   if (!manifest.version || !extension || (*extension != "dmg" && *extension != "zip") || !running ||
       UpdateManifestPolicy::compareVersions(*manifest.version, *running) != 1) {
@@ -321,7 +316,7 @@ void InstallerService::startInstall(const std::string& token,
   const UpdateInstallPlan plan = UpdateWorkRoot::readPlan(planFile, *context_.locations.users);
   InstallationSecurity::validatePlanDestination(plan, team_, context_.locations);
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
-  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid());
+  InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
   if (InstallationSecurity::directoryIdentity(source_) != plan.sourceIdentity) {
     throw UpdateFailure(kSourceChanged);
   }

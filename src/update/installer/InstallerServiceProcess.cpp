@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/archive/LibarchiveZipReader.h"
+#include "update/installer/InstallerConnection.h"
 #include "update/trust/InstallationSecurity.h"
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateFrameStream.h"
@@ -63,30 +64,7 @@ int InstallerServiceProcess::run(const UpdateLocations& locations,
     return 1;
   }
 
-  const auto send = [&stream](const UpdateInstallerReply& reply) {
-    try {
-      stream.writeReply(reply);
-    } catch (const std::exception&) {
-      // The app is gone; its end of the stream tells the read loop.
-    }
-  };
-  for (;;) {
-    std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> next;
-    try {
-      next = stream.readRequest();
-    } catch (const std::exception&) {
-      // A malformed frame: the stream cannot be trusted any further.
-      break;
-    }
-    if (!next) {
-      break;
-    }
-    if (auto* oversized = std::get_if<UpdateOversizedRequest>(&*next)) {
-      send({oversized->request.id, UpdatePrepareReply{std::nullopt, oversized->message, false}});
-      break;
-    }
-    dispatchInstallerRequest(*service, std::move(std::get<UpdateInstallerRequest>(*next)), send);
-  }
+  InstallerConnection::serve(stream, *service);
   ::shutdown(stream.descriptor(), SHUT_RDWR);
   service->connectionClosed();
   service->waitUntilFinished(kLongestWind);

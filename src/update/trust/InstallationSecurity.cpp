@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <vector>
 
 #include "base/BundleInfo.h"
 #include "base/FileContents.h"
@@ -221,8 +222,21 @@ void InstallationSecurity::validateRunningSource(const std::filesystem::path& so
   validateRunningSource(source, *process, team);
 }
 
-void InstallationSecurity::refuseOtherApplicationInstances(pid_t sourcePID) {
-  for (const pid_t pid : ProcessTable::processesOfBundle(kApplication, ::geteuid())) {
+std::vector<pid_t> InstallationSecurity::runningApplications(const UpdateLocations& locations) {
+  std::vector<pid_t> running = ProcessTable::processesOfBundle(kApplication, ::geteuid());
+  if (locations.instanceScope) {
+    std::erase_if(running, [&](pid_t pid) {
+      const auto process = PinnedProcess::open(pid);
+      const auto bundle = process ? ProcessTable::bundleOf(*process) : std::nullopt;
+      return !bundle || !UpdatePath::isWithin(*bundle, *locations.instanceScope);
+    });
+  }
+  return running;
+}
+
+void InstallationSecurity::refuseOtherApplicationInstances(pid_t sourcePID,
+                                                           const UpdateLocations& locations) {
+  for (const pid_t pid : runningApplications(locations)) {
     if (pid != sourcePID) {
       throw UpdateFailure(kOtherCopy);
     }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/PropertyList.h"
 #include "update/trust/DesktopUpdateManifest.h"
@@ -50,6 +51,10 @@ class InstallationSecurity final {
  public:
   InstallationSecurity() = delete;
 
+  // Why a disk-image package is refused; the app says the same before it downloads one.
+  static constexpr std::string_view kDiskImageRefusal =
+      "Disk image updates can't be installed on Linux.";
+
   // --- Code trust and callers -------------------------------------------------------------
 
   // The team of the running program's own verified seal (locations.ownBundle).
@@ -64,7 +69,11 @@ class InstallationSecurity final {
                                     const PinnedProcess& process, const UpdateTeam& team);
   static void validateRunningSource(const std::filesystem::path& source, pid_t pid,
                                     const UpdateTeam& team);
-  static void refuseOtherApplicationInstances(pid_t sourcePID);
+  // The running copies of the app of this user (within the locations' instance scope).
+  static std::vector<pid_t> runningApplications(
+      const UpdateLocations& locations = UpdateLocations::system());
+  static void refuseOtherApplicationInstances(
+      pid_t sourcePID, const UpdateLocations& locations = UpdateLocations::system());
   // "x64" or "arm64", from the ELF header of the running program.
   static std::string callerArchitecture(pid_t pid);
   static void validateArchitecture(const std::filesystem::path& bundle,

@@ -20,7 +20,6 @@ namespace {
 constexpr const char* kSecurityCheck = "The update package failed a security check.";
 constexpr const char* kUnsafePaths = "The update archive contains unsafe paths.";
 constexpr const char* kLinks = "The update archive contains unsupported links.";
-constexpr const char* kDiskImage = "Disk image updates can't be installed on Linux.";
 constexpr const char* kWrongIdentity = "The update application has the wrong version or identity.";
 constexpr const char* kBadExecutable = "The application's executable is invalid.";
 constexpr const char* kKeyMissing = "The updater verification key is missing.";
@@ -135,7 +134,7 @@ std::filesystem::path InstallationSecurity::extract(
     std::string_view version, const UpdateTeam& team, const UpdateArchiveReader& reader,
     const UpdateLocations& locations, const UpdateExtractionLimits& limits) {
   if (package.extension() == ".dmg") {
-    throw UpdateFailure(kDiskImage);
+    throw UpdateFailure(std::string(kDiskImageRefusal));
   }
   checkNames(package, reader, limits);
   try {

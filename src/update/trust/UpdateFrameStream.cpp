@@ -1,9 +1,15 @@
 // Frame reading and writing on a socket.
 #include "update/trust/UpdateFrameStream.h"
 
+#include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <memory>
 #include <system_error>
 
 namespace orlith {
@@ -13,11 +19,31 @@ namespace {
   throw std::system_error(error, std::generic_category());
 }
 
-void sendAll(int fd, std::string_view bytes) {
+// Without a deadline the send blocks as the socket does; with one, each wait for room is bounded
+// by the time left.
+void sendAll(int fd, std::string_view bytes, const UpdateFrameStream::Deadline& deadline) {
   while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    int flags = MSG_NOSIGNAL;
+    if (deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        throw UpdateSendTimeout();
+      }
+      pollfd room{fd, POLLOUT, 0};
+      const int ready =
+          ::poll(&room, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT32_MAX)));
+      if (ready < 0 && errno != EINTR) {
+        throwErrno(errno);
+      }
+      if (ready <= 0) {
+        continue;
+      }
+      flags |= MSG_DONTWAIT;
+    }
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), flags);
     if (sent < 0) {
-      if (errno == EINTR) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
         continue;
       }
       throwErrno(errno);
@@ -26,10 +52,23 @@ void sendAll(int fd, std::string_view bytes) {
   }
 }
 
+// A body of many megabytes is faulted in far faster in large pages, where the system offers them
+// on request; the advice covers the whole large pages inside the buffer and may be ignored.
+void adviseLargePages(char* data, std::size_t size) {
+  constexpr std::uintptr_t kLargePage = 2 * 1024 * 1024;
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+  const std::uintptr_t end = (begin + size) & ~(kLargePage - 1);
+  if (end > first) {
+    ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+  }
+}
+
 }  // namespace
 
 void UpdateFrameStream::writeFrame(std::string_view header,
-                                   std::initializer_list<std::string_view> bodies) {
+                                   std::initializer_list<std::string_view> bodies,
+                                   Deadline deadline) {
   if (header.empty() || header.size() > UpdateInstallerProtocol::kMaximumHeaderSize) {
     throw UpdateProtocolError("The installer frame header has an invalid size.");
   }
@@ -38,14 +77,14 @@ void UpdateFrameStream::writeFrame(std::string_view header,
                           static_cast<char>((length >> 16) & 0xFF),
                           static_cast<char>((length >> 24) & 0xFF)};
   const std::lock_guard lock(writeMutex_);
-  sendAll(socket_.get(), std::string_view(prefix, sizeof prefix));
-  sendAll(socket_.get(), header);
+  sendAll(socket_.get(), std::string_view(prefix, sizeof prefix), deadline);
+  sendAll(socket_.get(), header, deadline);
   for (const auto body : bodies) {
-    sendAll(socket_.get(), body);
+    sendAll(socket_.get(), body, deadline);
   }
 }
 
-void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request) {
+void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request, Deadline deadline) {
   if (request.method == UpdateInstallerMethod::prepare) {
     UpdateInstallerRequest announced{request.id,
                                      request.method,
@@ -55,9 +94,9 @@ void UpdateFrameStream::writeRequest(const UpdateInstallerRequest& request) {
                                      {},
                                      {}};
     writeFrame(UpdateInstallerProtocol::encodeRequestHeader(announced),
-               {request.package, request.manifest});
+               {request.package, request.manifest}, deadline);
   } else {
-    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(request));
+    writeFrame(UpdateInstallerProtocol::encodeRequestHeader(request), {}, deadline);
   }
 }
 
@@ -86,9 +125,31 @@ bool UpdateFrameStream::readExactly(char* data, std::size_t size, bool endAllowe
   return true;
 }
 
+// A package body is up to 250 MB: the string is reserved but never zero-filled, and the socket is
+// drained through a small buffer that stays in the cache, so each fresh page is written once.
 std::string UpdateFrameStream::readBody(std::uint64_t size) {
-  std::string body(static_cast<std::size_t>(size), '\0');
-  readExactly(body.data(), body.size(), false);
+  constexpr std::size_t kChunk = 256 * 1024;
+  std::string body;
+  body.reserve(static_cast<std::size_t>(size));
+  adviseLargePages(body.data(), body.capacity());
+  std::unique_ptr<char[]> chunk;
+  while (body.size() < size) {
+    if (!chunk) {
+      chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+    }
+    const std::size_t wanted = std::min<std::size_t>(kChunk, size - body.size());
+    const ssize_t got = ::recv(socket_.get(), chunk.get(), wanted, 0);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throwErrno(errno);
+    }
+    if (got == 0) {
+      throw UpdateProtocolError("The installer connection ended inside a frame.");
+    }
+    body.append(chunk.get(), static_cast<std::size_t>(got));
+  }
   return body;
 }
 
@@ -108,7 +169,7 @@ std::optional<std::string> UpdateFrameStream::readHeader() {
 }
 
 std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>>
-UpdateFrameStream::readRequest() {
+UpdateFrameStream::readRequest(const std::function<void()>& beforeBodies) {
   const auto header = readHeader();
   if (!header) {
     return std::nullopt;
@@ -118,6 +179,9 @@ UpdateFrameStream::readRequest() {
     return UpdateOversizedRequest{std::move(request), std::move(*refusal)};
   }
   if (request.method == UpdateInstallerMethod::prepare) {
+    if (beforeBodies) {
+      beforeBodies();
+    }
     request.package = readBody(request.packageSize);
     request.manifest = readBody(request.manifestSize);
   }

@@ -3,10 +3,13 @@
 // reader thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -15,6 +18,13 @@
 #include "update/trust/UpdateInstallerProtocol.h"
 
 namespace orlith {
+
+// A frame that could not be written before its deadline. Part of it may have gone out, so the
+// stream can carry nothing more.
+class UpdateSendTimeout : public std::runtime_error {
+ public:
+  UpdateSendTimeout() : std::runtime_error("The installer frame could not be sent in time.") {}
+};
 
 // A prepare whose bodies are over their caps. The service answers the text, then closes: the
 // stream cannot be resynchronised, and nothing of the bodies was read or allocated.
@@ -31,14 +41,21 @@ class UpdateFrameStream {
 
   // One whole frame per call, never interleaved with another writer's. Throws
   // std::system_error (EPIPE once the peer is gone; never SIGPIPE).
-  void writeFrame(std::string_view header, std::initializer_list<std::string_view> bodies = {});
-  void writeRequest(const UpdateInstallerRequest& request);
+  using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+  // With a deadline, a peer that stops reading ends the write with UpdateSendTimeout.
+  void writeFrame(std::string_view header, std::initializer_list<std::string_view> bodies = {},
+                  Deadline deadline = std::nullopt);
+  void writeRequest(const UpdateInstallerRequest& request, Deadline deadline = std::nullopt);
   void writeReply(const UpdateInstallerReply& reply);
 
   // Nothing at a clean end of the stream between frames. Throws UpdateProtocolError for a bad
   // length, a malformed header or an end inside a frame, std::system_error for a read error.
   std::optional<std::string> readHeader();
-  std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> readRequest();
+  // beforeBodies runs once a prepare's header is read and before its bodies are, so a reader
+  // can hold off a second body until the first has been handled.
+  std::optional<std::variant<UpdateInstallerRequest, UpdateOversizedRequest>> readRequest(
+      const std::function<void()>& beforeBodies = {});
   std::optional<UpdateInstallerReply> readReply();
 
  private:

@@ -13,8 +13,15 @@ UpdateInstallerChannel::UpdateInstallerChannel(UniqueFd socket)
     : stream_(std::move(socket)), reader_([this] { readReplies(); }) {}
 
 UpdateInstallerChannel::~UpdateInstallerChannel() {
-  ::shutdown(stream_.descriptor(), SHUT_RDWR);
+  close();
   reader_.join();
+}
+
+void UpdateInstallerChannel::close() {
+  ::shutdown(stream_.descriptor(), SHUT_RDWR);
+  const std::lock_guard lock(mutex_);
+  closed_ = true;
+  changed_.notify_all();
 }
 
 std::filesystem::path UpdateInstallerChannel::serviceBundleOf(
@@ -50,6 +57,12 @@ std::optional<pid_t> UpdateInstallerChannel::servicePid() const {
   return service_ ? std::optional<pid_t>(service_->pid()) : std::nullopt;
 }
 
+void UpdateInstallerChannel::reapServiceIfEnded() const {
+  if (service_) {
+    SystemAppLauncher::reapIfEnded(*service_);
+  }
+}
+
 bool UpdateInstallerChannel::isClosed() const {
   const std::lock_guard lock(mutex_);
   return closed_;
@@ -79,7 +92,11 @@ void UpdateInstallerChannel::readReplies() {
 }
 
 std::optional<UpdateInstallerReply> UpdateInstallerChannel::call(UpdateInstallerRequest request,
-                                                                 Timeout timeout) {
+                                                                 Timeout timeout, CallEnd* end) {
+  CallEnd ignored = CallEnd::unanswered;
+  CallEnd& how = end ? *end : ignored;
+  how = CallEnd::unanswered;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   {
     const std::lock_guard lock(mutex_);
     if (closed_) {
@@ -89,7 +106,14 @@ std::optional<UpdateInstallerReply> UpdateInstallerChannel::call(UpdateInstaller
     pending_.emplace(request.id, std::nullopt);
   }
   try {
-    stream_.writeRequest(request);
+    stream_.writeRequest(request, deadline);
+  } catch (const UpdateSendTimeout&) {
+    // Half a frame may be out: the stream cannot resume, so the connection ends here.
+    close();
+    const std::lock_guard lock(mutex_);
+    pending_.erase(request.id);
+    how = CallEnd::sendTimedOut;
+    return std::nullopt;
   } catch (const std::exception&) {
     // The peer is gone or the request cannot be framed: the call goes unanswered.
     const std::lock_guard lock(mutex_);
@@ -97,45 +121,53 @@ std::optional<UpdateInstallerReply> UpdateInstallerChannel::call(UpdateInstaller
     return std::nullopt;
   }
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, timeout, [&] { return closed_ || pending_.at(request.id).has_value(); });
+  changed_.wait_until(lock, deadline,
+                      [&] { return closed_ || pending_.at(request.id).has_value(); });
   auto reply = std::move(pending_.at(request.id));
   pending_.erase(request.id);
+  if (reply) {
+    how = CallEnd::answered;
+  }
   return reply;
 }
 
 UpdatePrepareReply UpdateInstallerChannel::prepare(std::string package, std::string manifest,
-                                                   Timeout timeout) {
+                                                   Timeout timeout, CallEnd* end) {
   UpdateInstallerRequest request;
   request.method = UpdateInstallerMethod::prepare;
   request.package = std::move(package);
   request.manifest = std::move(manifest);
-  const auto reply = call(std::move(request), timeout);
+  const auto reply = call(std::move(request), timeout, end);
   const auto* body = reply ? std::get_if<UpdatePrepareReply>(&reply->body) : nullptr;
   return body ? *body : UpdatePrepareReply::unanswered();
 }
 
-UpdatePrepareReply UpdateInstallerChannel::prepareCurrentApplication(Timeout timeout) {
+UpdatePrepareReply UpdateInstallerChannel::prepareCurrentApplication(Timeout timeout,
+                                                                     CallEnd* end) {
   UpdateInstallerRequest request;
   request.method = UpdateInstallerMethod::prepareCurrentApplication;
-  const auto reply = call(std::move(request), timeout);
+  const auto reply = call(std::move(request), timeout, end);
   const auto* body = reply ? std::get_if<UpdatePrepareReply>(&reply->body) : nullptr;
   return body ? *body : UpdatePrepareReply::unanswered();
 }
 
-UpdateCompletionReply UpdateInstallerChannel::install(std::string token, Timeout timeout) {
-  return callWithToken(UpdateInstallerMethod::install, std::move(token), timeout);
+UpdateCompletionReply UpdateInstallerChannel::install(std::string token, Timeout timeout,
+                                                      CallEnd* end) {
+  return callWithToken(UpdateInstallerMethod::install, std::move(token), timeout, end);
 }
 
-UpdateCompletionReply UpdateInstallerChannel::cancel(std::string token, Timeout timeout) {
-  return callWithToken(UpdateInstallerMethod::cancel, std::move(token), timeout);
+UpdateCompletionReply UpdateInstallerChannel::cancel(std::string token, Timeout timeout,
+                                                     CallEnd* end) {
+  return callWithToken(UpdateInstallerMethod::cancel, std::move(token), timeout, end);
 }
 
 UpdateCompletionReply UpdateInstallerChannel::callWithToken(UpdateInstallerMethod method,
-                                                            std::string token, Timeout timeout) {
+                                                            std::string token, Timeout timeout,
+                                                            CallEnd* end) {
   UpdateInstallerRequest request;
   request.method = method;
   request.token = std::move(token);
-  const auto reply = call(std::move(request), timeout);
+  const auto reply = call(std::move(request), timeout, end);
   const auto* body = reply ? std::get_if<UpdateCompletionReply>(&reply->body) : nullptr;
   return body ? *body : UpdateCompletionReply::unanswered();
 }

@@ -27,6 +27,10 @@ class UpdateInstallerChannel {
  public:
   using Timeout = std::chrono::milliseconds;
 
+  // How a call ended: with the service's reply, with none (its time-out, or the connection's
+  // end), or with a send the service did not take in time, which also ends the connection.
+  enum class CallEnd { answered, unanswered, sendTimedOut };
+
   // Over a connected stream socket; the reader thread starts at once.
   explicit UpdateInstallerChannel(UniqueFd socket);
   UpdateInstallerChannel(const UpdateInstallerChannel&) = delete;
@@ -42,19 +46,28 @@ class UpdateInstallerChannel {
   // <app>/Contents/XPCServices/OrlithUpdateInstaller.xpc
   static std::filesystem::path serviceBundleOf(const std::filesystem::path& application);
 
-  UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout);
-  UpdatePrepareReply prepareCurrentApplication(Timeout timeout);
-  UpdateCompletionReply install(std::string token, Timeout timeout);
-  UpdateCompletionReply cancel(std::string token, Timeout timeout);
+  // Each call, its send included, takes at most its time-out from its start.
+  UpdatePrepareReply prepare(std::string package, std::string manifest, Timeout timeout,
+                             CallEnd* end = nullptr);
+  UpdatePrepareReply prepareCurrentApplication(Timeout timeout, CallEnd* end = nullptr);
+  UpdateCompletionReply install(std::string token, Timeout timeout, CallEnd* end = nullptr);
+  UpdateCompletionReply cancel(std::string token, Timeout timeout, CallEnd* end = nullptr);
+
+  // Ends the connection now, without waiting for the reader: the service sees the app gone, and
+  // every call goes unanswered from then on.
+  void close();
 
   std::optional<pid_t> servicePid() const;
   bool isClosed() const;
+  // Collects the spawned service's exit status once it has ended, so no zombie stays.
+  void reapServiceIfEnded() const;
 
  private:
-  std::optional<UpdateInstallerReply> call(UpdateInstallerRequest request, Timeout timeout);
+  std::optional<UpdateInstallerReply> call(UpdateInstallerRequest request, Timeout timeout,
+                                           CallEnd* end);
   // Install and cancel differ only in their method.
   UpdateCompletionReply callWithToken(UpdateInstallerMethod method, std::string token,
-                                      Timeout timeout);
+                                      Timeout timeout, CallEnd* end);
   void readReplies();
 
   UpdateFrameStream stream_;

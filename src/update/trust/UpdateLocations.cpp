@@ -16,7 +16,8 @@ const UpdateLocations& UpdateLocations::system() {
       std::filesystem::path(P_tmpdir),
       std::make_shared<SystemUserDatabase>(),
       std::make_shared<SystemUpdateVolumes>(),
-      BundleInfo::mainBundlePath()};
+      BundleInfo::mainBundlePath(),
+      std::nullopt};
   return locations;
 }
 

@@ -23,6 +23,9 @@ struct UpdateLocations {
   std::shared_ptr<const UpdateVolumes> volumes;
   // The bundle whose seal and key this process trusts; nothing for a program outside a bundle.
   std::optional<std::filesystem::path> ownBundle;
+  // Where other running copies of the app count: anywhere in production. Tests name their own
+  // tree, so a developer's running app or another checkout's tests never fail them.
+  std::optional<std::filesystem::path> instanceScope;
 
   // "/opt/Applications", the admin group, P_tmpdir, this machine's user database and volumes, and
   // the bundle of /proc/self/exe. Never anything from the environment.

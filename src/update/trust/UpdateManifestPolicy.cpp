@@ -143,7 +143,9 @@ std::optional<Url> UpdateManifestPolicy::trustedDownloadURL(std::string_view tex
     return std::nullopt;
   }
   const int port = g_uri_get_port(uri.get());
-  if (port != -1 && port != 443) {
+  const bool localOriginPort =
+      hosts.localOriginPort && port == *hosts.localOriginPort && lowerHost == hosts.host;
+  if (port != -1 && port != 443 && !localOriginPort) {
     return std::nullopt;
   }
   if (g_uri_get_userinfo(uri.get()) != nullptr || g_uri_get_fragment(uri.get()) != nullptr) {
@@ -155,6 +157,20 @@ std::optional<Url> UpdateManifestPolicy::trustedDownloadURL(std::string_view tex
 
 std::optional<Url> UpdateManifestPolicy::trustedDownloadURL(std::string_view text) {
   return trustedDownloadURL(text, UpdateTrustedHosts::ofBuild());
+}
+
+std::optional<std::string> UpdateManifestPolicy::pathExtension(std::string_view url) {
+  const auto parsed = Url::parse(url);
+  if (!parsed) {
+    return std::nullopt;
+  }
+  const std::string path = parsed->path();
+  const std::string last = path.substr(path.find_last_of('/') + 1);
+  const std::size_t dot = last.find_last_of('.');
+  if (dot == std::string::npos || dot == 0) {
+    return std::nullopt;
+  }
+  return last.substr(dot + 1);
 }
 
 }  // namespace orlith

@@ -27,10 +27,14 @@ class UpdateManifestPolicy final {
   // architecture is the caller's own word, "x64" or "arm64".
   static bool isValid(const DesktopUpdateManifest& manifest, std::string_view architecture);
   // The address exactly as written when it is an https address on a trusted host, on the
-  // default port, with no user information and no fragment.
+  // default port (or, in a local-origin build, the origin's own port on its host), with no user
+  // information and no fragment.
   static std::optional<Url> trustedDownloadURL(std::string_view text,
                                                const UpdateTrustedHosts& hosts);
   static std::optional<Url> trustedDownloadURL(std::string_view text);
+  // The extension of the last component of a URL's decoded path, as written: nothing without a
+  // dot, for a dot-file, after a trailing "/", or for text that is not a URL.
+  static std::optional<std::string> pathExtension(std::string_view url);
 };
 
 }  // namespace orlith

@@ -62,4 +62,20 @@ bool UpdatePath::isFreeOfLinks(const std::filesystem::path& path) {
   return resolved && *resolved == standard;
 }
 
+bool UpdatePath::isWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const auto inner = resolvingSymlinks(standardized(path));
+  const auto outer = resolvingSymlinks(standardized(folder));
+  if (!inner || !outer) {
+    return false;
+  }
+  auto component = inner->begin();
+  for (const auto& part : *outer) {
+    if (component == inner->end() || *component != part) {
+      return false;
+    }
+    ++component;
+  }
+  return true;
+}
+
 }  // namespace orlith

@@ -18,6 +18,8 @@ class UpdatePath final {
   static std::optional<std::filesystem::path> resolvingSymlinks(const std::filesystem::path& path);
   // Whether the standardized path reaches its object through no symbolic link at all.
   static bool isFreeOfLinks(const std::filesystem::path& path);
+  // Whether path lies in folder (or is it), both with links resolved; false when either cannot be.
+  static bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder);
 };
 
 }  // namespace orlith

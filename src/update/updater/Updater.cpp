@@ -208,7 +208,7 @@ void Updater::verify(Handoff& handoff) {
   InstallationSecurity::validateArchitecture(plan.candidate, plan.architecture);
   InstallationSecurity::preserveProfileContract(plan.candidate, plan.source);
   InstallationSecurity::validatePlanDestination(plan, team, locations);
-  InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID);
+  InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID, locations);
 
   switch (plan.operation) {
     case UpdateInstallOperation::openExisting: {
@@ -311,7 +311,7 @@ void Updater::stageAndSwap(Handoff& handoff) {
     }
     checkCancellation(handoff);
     InstallationSecurity::validatePlanDestination(plan, team, locations);
-    InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID);
+    InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID, locations);
     UpdateWorkRoot::writeMarker(handoff.root, UpdateMarker::prepared,
                                 UpdateWorkRoot::processIdText(context_.ownPid));
 
@@ -326,7 +326,7 @@ void Updater::stageAndSwap(Handoff& handoff) {
     }
     checkCancellation(handoff);
     InstallationSecurity::validatePlanDestination(plan, team, locations);
-    InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID);
+    InstallationSecurity::refuseOtherApplicationInstances(plan.parentPID, locations);
 
     // Phase 5, the move.
     if (plan.operation != UpdateInstallOperation::openExisting) {
@@ -498,7 +498,7 @@ void Updater::launchVerifiedApplication(const std::filesystem::path& application
 
 void Updater::recoverOriginal(const Handoff& handoff) const {
   const UpdateInstallPlan& plan = handoff.plan;
-  if (!ProcessTable::processesOfBundle(update_wire::kApplicationIdentifier, ::geteuid()).empty()) {
+  if (!InstallationSecurity::runningApplications(context_.locations).empty()) {
     return;
   }
   if (plan.targetIdentity) {

@@ -154,6 +154,20 @@ TEST_F(CallerAuthenticationTest, SecondLiveCopyBlocksTheInstallation) {
   EXPECT_EQ(std::find(running.begin(), running.end(), second), running.end());
 }
 
+TEST_F(CallerAuthenticationTest, TestsScopeTheRunningCopyCheckToTheirOwnTree) {
+  const auto [first, firstConnection] = launch(makeApp("mine/a"));
+  const auto [other, otherConnection] = launch(makeApp("elsewhere/b"));
+  UpdateLocations locations;
+  locations.instanceScope = tree_.path() / "mine";
+  EXPECT_EQ(
+      failureOf([&] { InstallationSecurity::refuseOtherApplicationInstances(first, locations); }),
+      "");
+  const auto [second, secondConnection] = launch(makeApp("mine/c"));
+  EXPECT_EQ(
+      failureOf([&] { InstallationSecurity::refuseOtherApplicationInstances(first, locations); }),
+      "Close the other running Orlith copy before installing this update.");
+}
+
 TEST_F(CallerAuthenticationTest, RunningSourceMustBeTheBundleAtTheGivenPath) {
   const auto app = makeApp("a");
   const auto copy = makeApp("b");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "OrlithBuildConfig.h"
 #include "ReleaseBuilder.h"
 #include "base/BundleInfo.h"
 #include "base/Sha256.h"
@@ -33,8 +34,11 @@ class TestReleaseTest : public ::testing::Test {
   Release publish(const std::string& version = "") {
     return ReleaseBuilder::build({built_, version, team_.id(), team_.key(),
                                   test::applicationEntitlements(team_.id()), signingKey_,
-                                  "https://127.0.0.1/downloads/", tree_.path() / "release"});
+                                  downloadBase(), tree_.path() / "release"});
   }
+
+  // As the build's own test release is published: at the origin, with its port.
+  static std::string downloadBase() { return std::string(build::kServiceOrigin) + "/downloads/"; }
 
   TemporaryDirectory tree_;
   UpdateLocations locations_;
@@ -50,7 +54,7 @@ TEST_F(TestReleaseTest, ReleasePassesTheServiceChecksAsTheNextPatchVersion) {
   const DesktopUpdateManifest manifest = InstallationSecurity::verifiedManifest(
       test::readFile(release.manifest), std::string(update_wire::kOwnArchitecture), locations_);
   EXPECT_EQ(manifest.version, "1.0.1");
-  EXPECT_EQ(manifest.downloadUrl, "https://127.0.0.1/downloads/Orlith-1.0.1.zip");
+  EXPECT_EQ(manifest.downloadUrl, downloadBase() + "Orlith-1.0.1.zip");
   EXPECT_EQ(manifest.sha256, sha256HexOfFile(release.package));
   EXPECT_EQ(release.package.filename(), "Orlith-1.0.1.zip");
 

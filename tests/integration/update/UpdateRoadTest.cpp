@@ -19,6 +19,7 @@
 #include "SealingKey.h"
 #include "base/Json.h"
 #include "base/Sha256.h"
+#include "support/StandinProcess.h"
 #include "unit/update/SealedBundles.h"
 #include "unit/update/ZipFixture.h"
 #include "update/trust/AppLauncher.h"
@@ -31,7 +32,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uid_t kTestUser = 4242;
+// Unprivileged and this run's own: nothing else runs as it, so the check for another running copy
+// and the final sweep of its processes see this test's processes only.
+const uid_t kTestUser = static_cast<uid_t>(2'000'000 + ::getpid());
 
 struct Launch {
   std::string version;
@@ -95,12 +98,13 @@ class UpdateRoadTest : public ::testing::Test {
 
   // The nested service and updater are sealed by the test's team; the app by `appTeam` if given.
   void makeApp(const std::filesystem::path& app, const std::string& version,
-               const test::TestTeam* appTeam = nullptr) {
+               const test::TestTeam* appTeam = nullptr,
+               const char* program = ORLITH_TEST_APP_PATH) {
     const std::string key = manifestKey_.publicKeyText();
     test::BundleSpec spec;
     spec.version = version;
     spec.pinnedKey = key;
-    spec.program = test::readFile(ORLITH_TEST_APP_PATH);
+    spec.program = test::readFile(program);
     test::makeBundle(app, spec);
     const auto installer = app / "Contents/XPCServices/OrlithUpdateInstaller.xpc";
     const auto updater = app / "Contents/Helpers/OrlithUpdater.app";
@@ -119,7 +123,8 @@ class UpdateRoadTest : public ::testing::Test {
   }
 
   // The sealed 1.1.0 zipped, and its manifest signed for the compiled-in host.
-  void makeRelease(const std::string& version = "1.1.0") {
+  void makeRelease(const std::string& version = "1.1.0",
+                   const std::string& downloadBase = "https://127.0.0.1/updates/") {
     const auto staging = release_ / "staging" / "Orlith.app";
     std::filesystem::remove_all(staging);
     makeApp(staging, version);
@@ -127,7 +132,7 @@ class UpdateRoadTest : public ::testing::Test {
     test::writeArchive(zip, test::entriesOf(staging));
     const Json inner{{"ok", true},
                      {"version", version},
-                     {"downloadUrl", "https://127.0.0.1/updates/Orlith-" + version + ".zip"},
+                     {"downloadUrl", downloadBase + "Orlith-" + version + ".zip"},
                      {"sha256", sha256Hex(test::readFile(zip))},
                      {"platform", std::string(update_wire::kPlatform)},
                      {"arch", std::string(update_wire::kOwnArchitecture)}};
@@ -279,6 +284,94 @@ TEST_F(UpdateRoadTest, ReplaceSwapsRelaunchesAndKeepsThePreviousCopyWithNoInheri
   EXPECT_EQ(inherited.find("LD_PRELOAD"), std::string::npos);
   EXPECT_EQ(inherited.find("ORLITH_ROAD_MARKER"), std::string::npos);
   EXPECT_NE(inherited.find("PATH=/usr/local/bin:/usr/bin:/bin\n"), std::string::npos);
+}
+
+// The app's own road: its coordinator checks the stand-in at the build's origin, downloads the
+// signed release, has the real service prepare it, installs it and quits.
+TEST_F(UpdateRoadTest, CoordinatorChecksDownloadsPreparesAndInstallsFromTheStandin) {
+  const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  makeRelease("1.1.0", origin + "/downloads/");
+  std::filesystem::copy_file(std::string(ORLITH_DEV_DIR) + "/ca.pem", home_ / "ca.pem");
+  control_["origin"] = origin;
+  std::unique_ptr<testing::StandinProcess> standin;
+  try {
+    standin = std::make_unique<testing::StandinProcess>(
+        ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 15s,
+        std::vector<std::string>{"--release", release_.string(), "--port",
+                                 std::to_string(ORLITH_STANDIN_PORT)});
+  } catch (const std::exception& error) {
+    FAIL() << "the stand-in cannot serve the build's origin " << origin << ": " << error.what();
+  }
+  start(app, {{"1.1.0", {"stay"}}});
+
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1 && workFoldersEmpty(); }, 120s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), "1.1.0");
+  const auto names = namesIn(applications_);
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(names[0].starts_with(".Orlith-previous-")) << names[0];
+  EXPECT_EQ(versionAt(applications_ / names[0]), "1.0.0");
+  std::vector<std::string> steps;
+  for (const Json& line : results()) {
+    const std::string step = line["step"];
+    if (steps.empty() || steps.back() != step)
+      steps.push_back(step);
+  }
+  EXPECT_EQ(steps, (std::vector<std::string>{"checking", "downloading", "verifying", "ready",
+                                             "restarting", "terminate"}))
+      << test::readFile(home_ / "results.log");
+  // The package stays in its folder of the caches.
+  EXPECT_EQ(namesIn(home_ / "cache/OrlithUpdates").size(), 1u);
+}
+
+// The app's installer client against the real service, which the test stops in the middle of
+// a call and then kills: that call is interrupted, and the later ones are refused at once.
+TEST_F(UpdateRoadTest, InstallerClientTellsALostServiceFromAnAnswer) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  control_["origin"] = "https://127.0.0.1:1";
+  control_["mode"] = "client";
+  const pid_t child = start(app, Json::object());
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  // Answered, whatever the service makes of an unknown token.
+  EXPECT_TRUE(results()[0]["outcome"].get<std::string>().starts_with("answer "))
+      << results()[0].dump();
+  const auto service = runningPrograms("OrlithUpdateInstaller");
+  ASSERT_EQ(service.size(), 1u);
+  ::kill(service[0], SIGSTOP);
+  test::writeFile(home_ / "go", "");
+  ASSERT_TRUE(waitFor([&] { return results().size() == 2; }, 30s));
+  std::this_thread::sleep_for(500ms);
+  ::kill(service[0], SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  const auto replies = results();
+  ASSERT_EQ(replies.size(), 6u) << test::readFile(home_ / "results.log");
+  EXPECT_EQ(replies[2]["outcome"], "The update installer was interrupted. Please try again.");
+  EXPECT_EQ(replies[3]["outcome"], "The update installer is unavailable.");
+  EXPECT_EQ(replies[4]["outcome"], "The update installer disconnected. Please check again.");
+  EXPECT_EQ(replies[5]["outcome"], "answer true");
+}
+
+// A service bundle sealed by another team breaks the app's own seal, which covers its nested
+// bundles: the client is refused before any process is started.
+TEST_F(UpdateRoadTest, InstallerClientWithAServiceOfAnotherTeamIsRefusedBeforeAnyProcessStarts) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  const test::TestTeam other;
+  other.seal(app / "Contents/XPCServices/OrlithUpdateInstaller.xpc");
+  team_.seal(app, test::applicationEntitlements(team_.id()));
+  control_["origin"] = "https://127.0.0.1:1";
+  control_["mode"] = "client";
+  control_["first"] = "prepare";
+  const pid_t child = start(app, Json::object());
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  EXPECT_EQ(results()[0]["step"], "connect");
+  EXPECT_EQ(results()[0]["outcome"], "The signed update installer is unavailable in this build.");
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(runningPrograms("OrlithUpdateInstaller").empty());
 }
 
 TEST_F(UpdateRoadTest, FirstInstallationCopiesTheRunningAppIntoAnEmptyUserApplicationsFolder) {

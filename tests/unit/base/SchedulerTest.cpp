@@ -177,5 +177,45 @@ TEST(GlibSchedulerTest, SleepForWaitsAtLeastItsDuration) {
   EXPECT_GE(std::chrono::steady_clock::now() - before, 30ms);
 }
 
+TEST(GlibSchedulerTest, ContinuousTimerFiresOnceNotBeforeItsDelayAndCancelsLikeAnother) {
+  GlibScheduler scheduler;
+  int fired = 0;
+  bool cancelledFired = false;
+  TimerHandle cancelled = scheduler.scheduleAfter(
+      5ms, [&] { cancelledFired = true; }, TimerClock::continuous);
+  cancelled.cancel();
+  const auto before = std::chrono::steady_clock::now();
+  TimerHandle timer = scheduler.scheduleAfter(
+      40ms, [&] { ++fired; }, TimerClock::continuous);
+  const auto deadline = before + 5s;
+  while (fired == 0 && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, TRUE);
+  }
+  EXPECT_EQ(fired, 1);
+  EXPECT_GE(std::chrono::steady_clock::now() - before, 40ms);
+  EXPECT_FALSE(timer.isActive());
+  // Nothing fires again, and the cancelled one never did.
+  const auto settle = std::chrono::steady_clock::now() + 60ms;
+  while (std::chrono::steady_clock::now() < settle) {
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  EXPECT_EQ(fired, 1);
+  EXPECT_FALSE(cancelledFired);
+}
+
+TEST(ManualTimeSuspendTest, CountsForContinuousTimersOnly) {
+  testing::ManualTime time;
+  bool continuous = false;
+  bool monotonic = false;
+  TimerHandle a = time.scheduleAfter(
+      6h, [&] { continuous = true; }, TimerClock::continuous);
+  TimerHandle b = time.scheduleAfter(6h, [&] { monotonic = true; });
+  time.suspend(6h);
+  EXPECT_TRUE(continuous);
+  EXPECT_FALSE(monotonic);
+  time.advance(6h);
+  EXPECT_TRUE(monotonic);
+}
+
 }  // namespace
 }  // namespace orlith

@@ -6,10 +6,13 @@
 #include <exception>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "session/HttpTransport.h"
+#include "session/TransportError.h"
 
 namespace orlith::testing {
 
@@ -65,6 +68,10 @@ class FakeHttpTransport final : public HttpTransport {
 
   std::vector<Sent> sent;
   std::vector<HttpSessionSettings> sessionSettings;
+  // A streamed body is handed over in pieces of this size.
+  std::size_t chunkSize = 64 * 1024;
+  // Thrown once after a streamed body was delivered in full, as a transfer that breaks at its end.
+  std::exception_ptr completionError;
   // The one jar every session with CookieHandling::sessionJar shares, unless separate.
   FakeCookieStore jar;
 
@@ -90,6 +97,27 @@ class FakeHttpTransport final : public HttpTransport {
       if (auto* error = std::get_if<std::exception_ptr>(&next))
         std::rethrow_exception(*error);
       HttpResponse response = std::get<HttpResponse>(std::move(next));
+      // The cap and the sink act as the real transport's do: the announced length is the
+      // scripted reply's Content-Length, and the body comes in chunks of `chunkSize`.
+      std::optional<std::uint64_t> announced;
+      if (auto length = response.headers.value("Content-Length"))
+        announced = std::stoull(*length);
+      if (request.maxBodyBytes && ((announced && *announced > *request.maxBodyBytes) ||
+                                   response.body.size() > *request.maxBodyBytes)) {
+        throw TransportError::url(UrlErrorCode::dataLengthExceedsMaximum);
+      }
+      if (request.bodySink) {
+        std::string_view rest = response.body;
+        while (!rest.empty()) {
+          const auto chunk = rest.substr(0, transport_.chunkSize);
+          rest.remove_prefix(chunk.size());
+          if (!request.bodySink(chunk, announced))
+            throw TransportError::url(UrlErrorCode::cancelled);
+        }
+        response.body.clear();
+        if (transport_.completionError)
+          std::rethrow_exception(std::exchange(transport_.completionError, nullptr));
+      }
       // A jar keeps what the reply set; other sessions only read it back.
       if (ownJar_) {
         for (const HttpCookie& cookie : response.cookies)

@@ -33,7 +33,8 @@ inline UpdateLocations testLocations(const std::filesystem::path& tree, uid_t us
           tree / "tmp",
           std::make_shared<FakeUserDatabase>(user, std::move(home)),
           std::make_shared<SystemUpdateVolumes>(),
-          std::nullopt};
+          std::nullopt,
+          tree};
 }
 
 }  // namespace orlith::test

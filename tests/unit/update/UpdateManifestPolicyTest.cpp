@@ -136,6 +136,51 @@ TEST(UpdateManifestPolicyTest, TrustedDownloadURLAcceptsOnlyTheServiceHostsOverH
   }
 }
 
+TEST(UpdateManifestPolicyTest, TrustedDownloadURLAcceptsALocalOriginsOwnPortOnItsHostOnly) {
+  const auto local = UpdateTrustedHosts::forLocalOrigin("127.0.0.1", 47800);
+  const auto production = UpdateTrustedHosts::forHost("orlith.example");
+  const struct {
+    const char* text;
+    const UpdateTrustedHosts& hosts;
+    bool accepted;
+  } cases[] = {
+      {"https://127.0.0.1:47800/downloads/Orlith-1.0.1.zip", local, true},
+      {"https://127.0.0.1/downloads/Orlith-1.0.1.zip", local, true},
+      {"https://127.0.0.1:443/a.zip", local, true},
+      {"https://127.0.0.1:47801/a.zip", local, false},
+      {"https://127.0.0.1:80/a.zip", local, false},
+      {"https://www.127.0.0.1:47800/a.zip", local, false},
+      {"http://127.0.0.1:47800/a.zip", local, false},
+      {"https://orlith.example:47800/a.zip", production, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UpdateManifestPolicy::trustedDownloadURL(c.text, c.hosts).has_value(), c.accepted)
+        << c.text;
+  }
+  EXPECT_EQ(production.localOriginPort, std::nullopt);
+}
+
+TEST(UpdateManifestPolicyTest, PathExtensionReadsTheLastDecodedPathComponentAsWritten) {
+  const struct {
+    const char* url;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"https://h/d/Orlith-1.2.3.zip", "zip"},
+      {"https://h/d/Orlith-1.2.3.ZIP", "ZIP"},
+      {"https://h/d/a.tar.gz", "gz"},
+      {"https://h/d/a.zip?x=1.dmg", "zip"},
+      {"https://h/d/a%2Edmg", "dmg"},
+      {"https://h/d/a.zip/", std::nullopt},
+      {"https://h/d/.zip", std::nullopt},
+      {"https://h/d/Orlith", std::nullopt},
+      {"https://h", std::nullopt},
+      {"not a url", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UpdateManifestPolicy::pathExtension(c.url), c.expected) << c.url;
+  }
+}
+
 TEST(UpdateManifestPolicyTest, TrustedDownloadURLRefusesTheSameAddressForAnotherBuildHost) {
   EXPECT_FALSE(UpdateManifestPolicy::trustedDownloadURL(
       "https://orlith.example/a.zip", UpdateTrustedHosts::forHost("other.example")));

@@ -39,7 +39,8 @@ inline std::optional<UpdateLocations> testTreeLocations() {
                          *tree / "tmp",
                          std::make_shared<FakeUserDatabase>(::geteuid(), (*tree / "home").string()),
                          std::make_shared<SystemUpdateVolumes>(),
-                         bundle};
+                         bundle,
+                         *tree};
 }
 
 }  // namespace orlith::test
