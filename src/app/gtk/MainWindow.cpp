@@ -39,7 +39,7 @@ void MainWindow::sessionChanged() {
     if (!workspace_) {
       workspace_ = std::make_unique<WorkspaceView>(
           services_, tabs_, network_, options_.webView, options_.openWindow,
-          options_.indicator ? options_.indicator() : makeUpdateIndicatorPlaceholder());
+          options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates()));
       root_.add(*workspace_, "workspace");
     }
     root_.set_visible_child(*workspace_);

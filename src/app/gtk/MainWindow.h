@@ -29,7 +29,8 @@ class MainWindow : public Gtk::ApplicationWindow {
 
   struct Options {
     WorkspaceWebViewOptions webView;
-    UpdateIndicatorFactory indicator = &makeUpdateIndicatorPlaceholder;
+    // Without one, the context's update client makes the indicator.
+    UpdateIndicatorFactory indicator;
     // Opens another window of the group (a window command found no room here).
     std::function<void()> openWindow;
   };
