@@ -67,6 +67,11 @@ class ApplicationContext {
   ClaimedRecoveryWindows& claimedWindows() { return claimedWindows_; }
   PendingWorkspaceWindowCommands& pendingWindowCommands() { return pendingWindowCommands_; }
   UpdateClient& updates() { return *updates_; }
+  // Opens an address with the desktop's default handler; nothing when none was given.
+  void openExternally(const std::string& uri) const {
+    if (openExternally_)
+      openExternally_(uri);
+  }
 
   // One tab's services: diagnostics through the process's sender, and, while there is a
   // session, the bootstrap that installs its cookie before the tab's first load.

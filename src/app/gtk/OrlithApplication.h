@@ -1,5 +1,6 @@
-// The application object: one instance per user session. It makes the application context on
-// first activation, runs the launch restore once, and opens the main window.
+// The application object: one instance per user session. It makes the application context and
+// the shell at start-up, runs the launch restore once, and opens or brings forward the main
+// windows on each activation.
 #pragma once
 
 #include <gtkmm.h>
@@ -10,6 +11,7 @@
 
 namespace orlith {
 
+class ApplicationShell;
 class MainWindow;
 
 class OrlithApplication : public Gtk::Application {
@@ -21,12 +23,14 @@ class OrlithApplication : public Gtk::Application {
 
  protected:
   OrlithApplication();
+  void on_startup() override;
   void on_activate() override;
 
  private:
   MainWindow* openWindow();
 
   std::unique_ptr<ApplicationContext> context_;
+  std::unique_ptr<ApplicationShell> shell_;
 };
 
 }  // namespace orlith

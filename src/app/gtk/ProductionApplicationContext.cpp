@@ -103,7 +103,7 @@ std::unique_ptr<UpdateClient> makeUpdateClient(std::shared_ptr<HttpTransport> tr
 
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
     OrlithEnvironment environment, WorkspaceNetworkSession& network,
-    std::optional<std::string> keychainService) {
+    std::optional<std::string> keychainService, std::unique_ptr<UpdateClient> updates) {
   DesktopSurfaceServices& surface = DesktopSurfaceServices::shared();
   std::optional<LocalTlsAuthority> authority;
   if (build::kOriginIsLocal)
@@ -128,8 +128,9 @@ std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
                                                           *transport, identity.appVersion);
 
   auto hub = std::make_shared<NotificationHub*>(nullptr);
-  auto updates =
-      makeUpdateClient(transport, surface.clock(), surface.scheduler(), surface.uuids(), hub);
+  if (!updates)
+    updates =
+        makeUpdateClient(transport, surface.clock(), surface.scheduler(), surface.uuids(), hub);
   auto context = std::make_unique<ApplicationContext>(ApplicationContext::Dependencies{
       environment, surface.clock(), surface.scheduler(), surface.uuids(), surface.preferences(),
       surface.appearance(), std::move(store), std::move(coordinator), std::move(webCookies),

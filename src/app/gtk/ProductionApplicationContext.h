@@ -23,9 +23,11 @@ std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder();
 // `environment` is the compiled-in one in production; tests pass the stand-in's, and a keyring
 // service of their own so that tests running side by side do not share a session. The network
 // session must outlive the context. Nothing is restored yet: the caller runs the launch restore.
+// Without an update client, the one over the update coordinator.
 std::unique_ptr<ApplicationContext> makeProductionApplicationContext(
     OrlithEnvironment environment, WorkspaceNetworkSession& network,
-    std::optional<std::string> keychainService = std::nullopt);
+    std::optional<std::string> keychainService = std::nullopt,
+    std::unique_ptr<UpdateClient> updates = nullptr);
 
 // The palette and the window's style sheets on the default display, following the app's
 // appearance. Once per process; later calls do nothing.
