@@ -42,7 +42,7 @@ popover.orlith-update-panel > arrow { background-color: )" +
 .orlith-update-panel .version { font-size: 11px; }
 .orlith-update-panel .heading { font-size: 18px; font-weight: 600; }
 .orlith-update-panel .detail { font-size: 13px; }
-.orlith-update-panel .error { font-size: 12px; }
+.orlith-update-panel .error-line { font-size: 12px; }
 .orlith-update-panel .percent { font-size: 11px; font-feature-settings: "tnum"; }
 .orlith-update-panel button.orlith-update-action {
   font-size: 12px; font-weight: 600; min-height: 36px; padding: 0 12px;

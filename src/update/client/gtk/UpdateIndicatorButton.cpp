@@ -52,8 +52,11 @@ UpdateIndicatorButton::UpdateIndicatorButton(UpdateIndicatorModel& model) : mode
   set_tooltip_text(label);
   gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  label.c_str(), -1);
-  // The panel is made on the first click.
-  set_create_popup_func([this] { panel(); });
+  // The panel is made on the first click. Through the C call: the button outlives no handler.
+  gtk_menu_button_set_create_popup_func(
+      gobj(),
+      [](GtkMenuButton*, gpointer self) { static_cast<UpdateIndicatorButton*>(self)->panel(); },
+      this, nullptr);
   snapshotConnection_ = model_.changed().connect([this] { apply(model_.snapshot()); });
   apply(model_.snapshot());
   buttons().push_back(this);
@@ -63,6 +66,7 @@ UpdateIndicatorButton::~UpdateIndicatorButton() {
   auto& list = buttons();
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
   snapshotConnection_.disconnect();
+  gtk_menu_button_set_create_popup_func(gobj(), nullptr, nullptr, nullptr);
   if (panel_) {
     panel_->popdown();
     gtk_menu_button_set_popover(gobj(), nullptr);

@@ -30,9 +30,7 @@ UpdatePanel::UpdatePanel(UpdateIndicatorModel& model) : model_(model) {
   set_autohide(true);
   set_position(Gtk::PositionType::BOTTOM);
 
-  mark_.set_from_resource("/com/tolvik/orlith/signin/OrlithMark.png");
-  mark_.set_pixel_size(20);
-  mark_.set_size_request(20, 20);
+  mark_.set_valign(Gtk::Align::CENTER);
   brand_.set_text(std::string(kPanelBrand));
   brand_.add_css_class("brand");
   version_.add_css_class("version");
@@ -63,7 +61,7 @@ UpdatePanel::UpdatePanel(UpdateIndicatorModel& model) : model_(model) {
   setAccessible(heading_, GTK_ACCESSIBLE_PROPERTY_LABEL, text(kPanelHeadingLabel));
   wrapping(detail_, "detail");
   detail_.add_css_class("secondary");
-  wrapping(error_, "error");
+  wrapping(error_, "error-line");
 
   percent_.add_css_class("percent");
   percent_.add_css_class("secondary");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Observable.h"
+#include "signin/gtk/OrlithMark.h"
 #include "update/client/UpdateIndicatorModel.h"
 #include "update/client/UpdateIndicatorPresentation.h"
 #include "update/client/gtk/NeutralUpdateChromeButton.h"
@@ -51,7 +52,7 @@ class UpdatePanel : public Gtk::Popover {
   PanelHeadingTracker headings_;
   Gtk::Box body_{Gtk::Orientation::VERTICAL};
   Gtk::Box header_{Gtk::Orientation::HORIZONTAL};
-  Gtk::Image mark_;
+  OrlithMark mark_{20};
   Gtk::Label brand_;
   Gtk::Label version_;
   Gtk::Box spacer_;
