@@ -61,7 +61,7 @@ class ApplicationShellTest : public testing::WorkspaceWindowFixture {
     windows_.clear();
     context_.reset();
     context_ = makeProductionApplicationContext(environment(), WorkspaceNetworkSession::shared(),
-                                                std::nullopt, std::move(updates));
+                                                keychainService_, std::move(updates));
     testing::awaitOnLoop(context_->sessionStore().restoreStoredSession());
     application_ = Gtk::Application::create(
         "com.tolvik.orlith.shelltest" + std::to_string(getpid()) + "n" + std::to_string(++runs_),
@@ -110,44 +110,44 @@ TEST_F(ApplicationShellTest, KeyboardCommandsActOnTheFocusedWindowAlsoWhileThePa
   signIn(testing::kDemoAccount);
   MainWindow& window = openShellWindow();
   auto tabs = window.tabs();
-  ASSERT_TRUE(waitReady(window, tabs->selectedTab(), 60s));
-  ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj())));
-  WebKitWebView* page = webViewOf(window, tabs->selectedTab());
-  gtk_widget_grab_focus(GTK_WIDGET(page));
-  ASSERT_TRUE(testing::spinUntil([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }, 5s));
+  // UI tests share the display: the window is made active again and its selected page given
+  // the keyboard focus before every key, and the key goes to the page.
+  auto pressOnPage = [&](KeySym key) {
+    ASSERT_TRUE(waitReady(window, tabs->selectedTab(), 60s));
+    ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj()), 20s));
+    auto* page = GTK_WIDGET(webViewOf(window, tabs->selectedTab()));
+    gtk_widget_grab_focus(page);
+    ASSERT_TRUE(testing::spinUntil([&] { return gtk_widget_has_focus(page); }, 5s));
+    testing::pressControl(key);
+  };
 
-  testing::pressControl(XK_t);
+  pressOnPage(XK_t);
   ASSERT_TRUE(testing::spinUntil([&] { return tabs->tabs().size() == 2; }, 5s));
   const auto two = ids(*tabs);
   EXPECT_EQ(tabs->selectedID(), two[1]);
-
-  // Back to the first tab, whose page takes the focus again when it is selected.
-  testing::pressControl(XK_1);
+  pressOnPage(XK_1);
   ASSERT_TRUE(testing::spinUntil([&] { return tabs->selectedID() == two[0]; }, 5s));
-  testing::pressControl(XK_9);
+  pressOnPage(XK_9);
   ASSERT_TRUE(testing::spinUntil([&] { return tabs->selectedID() == two[1]; }, 5s));
-  testing::pressControl(XK_w);
+  pressOnPage(XK_w);
   ASSERT_TRUE(testing::spinUntil([&] { return tabs->tabs().size() == 1; }, 5s));
   EXPECT_EQ(tabs->selectedID(), two[0]);
 
-  ASSERT_TRUE(waitReady(window, tabs->selectedTab(), 60s));
-  page = webViewOf(window, tabs->selectedTab());
-  gtk_widget_grab_focus(GTK_WIDGET(page));
-  ASSERT_TRUE(testing::spinUntil([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }, 5s));
-  testing::pressControl(XK_equal);
+  WebKitWebView* page = webViewOf(window, tabs->selectedTab());
+  pressOnPage(XK_equal);
   ASSERT_TRUE(testing::spinUntil([&] { return storedZoom() == 1.1; }, 5s));
   EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(page), 1.1);
-  testing::pressControl(XK_minus);
+  pressOnPage(XK_minus);
   ASSERT_TRUE(testing::spinUntil([&] { return storedZoom() == 1.0; }, 5s));
-  testing::pressControl(XK_equal);
-  testing::pressControl(XK_0);
+  pressOnPage(XK_equal);
+  ASSERT_TRUE(testing::spinUntil([&] { return storedZoom() == 1.1; }, 5s));
+  pressOnPage(XK_0);
   ASSERT_TRUE(testing::spinUntil([&] { return storedZoom() == 1.0; }, 5s));
   EXPECT_DOUBLE_EQ(webkit_web_view_get_zoom_level(page), 1.0);
 
   // Reload: a mark the page keeps in memory is gone after it.
   ASSERT_EQ(testing::evaluate(page, "window.__shellMark = 7; window.__shellMark"), 7);
-  EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(page)));
-  testing::pressControl(XK_r);
+  pressOnPage(XK_r);
   EXPECT_TRUE(testing::waitFor(page, "window.__shellMark === undefined", 20s));
 }
 
@@ -156,11 +156,11 @@ TEST_F(ApplicationShellTest, KeysActOnTheWindowThatHasFocusAndNotOnAnother) {
   signIn(testing::kDemoAccount);
   MainWindow& first = openShellWindow();
   MainWindow& second = openShellWindow();
-  ASSERT_TRUE(testing::activate(GTK_WINDOW(first.gobj())));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(first.gobj()), 20s));
   testing::pressControl(XK_t);
   ASSERT_TRUE(testing::spinUntil([&] { return first.tabs()->tabs().size() == 2; }, 5s));
   EXPECT_EQ(second.tabs()->tabs().size(), 1u);
-  ASSERT_TRUE(testing::activate(GTK_WINDOW(second.gobj())));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(second.gobj()), 20s));
   testing::pressControl(XK_t);
   ASSERT_TRUE(testing::spinUntil([&] { return second.tabs()->tabs().size() == 2; }, 5s));
   EXPECT_EQ(first.tabs()->tabs().size(), 2u);
@@ -251,6 +251,7 @@ TEST_F(ApplicationShellTest, SettingsChangeLaunchAtLoginDiagnosticsAndAppearance
 
   EXPECT_TRUE(settings->accountSection().get_visible());
   EXPECT_EQ(settings->accountEmail().get_text().raw(), testing::kDemoAccount);
+  testing::spinUntil([] { return false; }, 300ms);
   testing::renderWidget(GTK_WIDGET(settings->get_child()->gobj())).save("settings-general");
   application_->activate_action("about");
   EXPECT_EQ(settings->page(), SettingsWindow::Page::about);
@@ -279,7 +280,7 @@ TEST_F(ApplicationShellTest, ReturnOnTheInstallOfferContinuesAndTheDecisionArriv
   ASSERT_NE(alert.suppressionBox(), nullptr);
   EXPECT_EQ(alert.firstButton().get_label(), "Install & Open");
   testing::presentAndWait(GTK_WINDOW(alert.gobj()));
-  ASSERT_TRUE(testing::activate(GTK_WINDOW(alert.gobj())));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(alert.gobj()), 20s));
   EXPECT_TRUE(updates_->decisions.empty());
   testing::pressKeys({}, XK_Return);
   ASSERT_TRUE(testing::spinUntil([&] { return !updates_->decisions.empty(); }, 5s));

@@ -1,4 +1,4 @@
-// The app's first window on the real stack: signed out it shows the launch screen; with a
+// The app's first window on the real stack: signed out it shows the sign-in view; with a
 // session stored in the keyring it becomes the workspace of the account, whose first tab loads
 // the stand-in's workspace page over HTTPS and reports ready to the native side.
 #include <gmock/gmock.h>
@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 
 class FirstWindow : public testing::WorkspaceWindowFixture {};
 
-TEST_F(FirstWindow, SignedOutShowsTheLaunchScreenAndAStoredSessionTheWorkspace) {
+TEST_F(FirstWindow, SignedOutShowsTheSignInViewAndAStoredSessionTheWorkspace) {
   launch();
   ASSERT_EQ(context_->sessionStore().state().kind, SessionState::Kind::unauthenticated);
   {
@@ -21,7 +21,9 @@ TEST_F(FirstWindow, SignedOutShowsTheLaunchScreenAndAStoredSessionTheWorkspace) 
     window.get_default_size(width, height);
     EXPECT_EQ(std::make_pair(width, height), std::make_pair(1180, 780));
     EXPECT_EQ(window.workspace(), nullptr);
-    EXPECT_TRUE(window.launchScreen().get_mapped());
+    ASSERT_TRUE(testing::spinUntil([&] { return window.signInView() != nullptr; }, 5s));
+    EXPECT_TRUE(testing::spinUntil([&] { return window.signInView()->get_mapped(); }, 5s));
+    EXPECT_GE(window.content().get_height(), MainWindow::kMinimumHeight);
   }
 
   signIn(testing::kDemoAccount);

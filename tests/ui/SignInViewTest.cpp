@@ -212,6 +212,21 @@ TEST_F(SignInViewTest, LaysOutRightToLeftForARightToLeftLanguage) {
   picture("signin-email-rtl");
 }
 
+TEST_F(SignInViewTest, DrawsWithTheDarkPalette) {
+  styles_->setDark(true);
+  show();
+  settle();
+  testing::WidgetPixels pixels = testing::renderWidget(GTK_WIDGET(window_->gobj()));
+  pixels.save("signin-welcome-dark");
+  // The canvas in a corner; the provider buttons stay white.
+  EXPECT_TRUE(pixels.at(5, pixels.height() - 5).near({18, 18, 18, 255}, 4));
+  graphene_point_t origin = GRAPHENE_POINT_INIT(0, 0), inWindow;
+  ASSERT_TRUE(gtk_widget_compute_point(GTK_WIDGET(signIn_->googleButton().gobj()),
+                                       GTK_WIDGET(window_->gobj()), &origin, &inWindow));
+  EXPECT_TRUE(pixels.at(static_cast<int>(inWindow.x) + 40, static_cast<int>(inWindow.y) + 6)
+                  .near({255, 255, 255, 255}, 4));
+}
+
 TEST_F(SignInViewTest, TheColumnLiftsAboveTheCentreAsTheWindowGrows) {
   EXPECT_EQ(SignInColumn::extraBottomPadding(480), 44);
   EXPECT_EQ(SignInColumn::extraBottomPadding(800), 140);

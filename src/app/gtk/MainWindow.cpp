@@ -1,5 +1,12 @@
-// Follows the account session: prepares, delivers parked window commands, resets.
+// Binds the window's screens to its root view.
 #include "app/gtk/MainWindow.h"
+
+#include <algorithm>
+
+#include "app/WindowConfigurator.h"
+#include "base/LocalizedStrings.h"
+#include "signin/LayoutDirection.h"
+#include "signin/gtk/SignInStyleSheet.h"
 
 namespace orlith {
 
@@ -11,52 +18,153 @@ MainWindow::MainWindow(ApplicationContext& context, WorkspaceNetworkSession& net
       services_(context.windowServices()),
       beep_(GTK_WIDGET(gobj())),
       tabs_(WorkspaceTabsModel::create(services_.tabsModelDependencies(beep_))),
-      sessionRefresh_([this] { sessionChanged(); }) {
+      rootSession_(context.sessionStorePointer()) {
   installApplicationStyles(context_.appearance());
-  set_title("Orlith");
+  if (!options_.signIn)
+    options_.signIn = std::make_shared<SignInServices>();
+  rootTabs_ =
+      std::make_unique<WorkspaceTabsRootTabs>(tabs_, context_.preferences(), options_.openWindow);
+  root_ = std::make_unique<RootView>(
+      RootView::Dependencies{rootSession_, *rootTabs_, context_.pendingWindowCommands(),
+                             context_.clock(), options_.activateApplication});
+
+  add_css_class("orlith-window");
+  set_title(options_.signIn->localize()("Orlith"));
   set_default_size(kDefaultWidth, kDefaultHeight);
-  set_size_request(kMinimumWidth, kMinimumHeight);
-  root_.set_transition_type(Gtk::StackTransitionType::NONE);
-  root_.add(launch_, "launch");
-  set_child(root_);
-  // A handler never re-enters the session it observes: the change is handled one turn later.
-  sessionConnection_ = services_.session->changed().connect([this] { sessionRefresh_.schedule(); });
-  sessionChanged();
+  // On the content, so the header bar does not eat into the minimum.
+  content_.set_size_request(kMinimumWidth, kMinimumHeight);
+  header_.add_css_class("flat");
+  header_.add_css_class("orlith-header");
+  header_.set_show_title_buttons(true);
+  header_.set_title_widget(*Gtk::make_managed<Gtk::Label>());
+  set_titlebar(header_);
+
+  stack_.set_transition_type(Gtk::StackTransitionType::CROSSFADE);
+  stack_.set_transition_duration(250);
+  stack_.add(launch_, "launch");
+  content_.set_child(stack_);
+  indicator_ = options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates());
+  if (indicator_) {
+    indicator_->set_halign(Gtk::Align::END);
+    indicator_->set_valign(Gtk::Align::START);
+    indicator_->set_margin_top(12);
+    indicator_->set_margin_end(18);
+    content_.add_overlay(*indicator_);
+  }
+  set_child(content_);
+
+  clampToMonitor();
+
+  screenConnection_ =
+      root_->screenChanged().connect([this](RootScreen screen) { showScreen(screen); });
+  showScreen(root_->screen());
+  signal_map().connect(
+      [this] {
+        if (root_->hasAppeared())
+          return;
+        root_->handleAppear();
+        if (options_.onFirstAppear)
+          options_.onFirstAppear();
+      },
+      true);
 }
 
 MainWindow::~MainWindow() {
-  sessionConnection_.disconnect();
+  screenConnection_ = ScopedConnection();
   if (workspace_)
-    root_.remove(*workspace_);
+    stack_.remove(*workspace_);
+  if (signIn_)
+    stack_.remove(*signIn_);
+  if (recovery_)
+    stack_.remove(*recovery_);
+  if (indicator_)
+    content_.remove_overlay(*indicator_);
   workspace_.reset();
+  signIn_.reset();
+  recovery_.reset();
 }
 
-void MainWindow::sessionChanged() {
-  const SessionState& state = services_.session->state();
-  if (state.isAuthenticated()) {
-    tabs_->prepareSession(services_.session->currentSession(), services_.preferences);
-    tabs_->deliverPendingWindowCommands(services_.session->sessionRevision());
-    if (!workspace_) {
-      workspace_ = std::make_unique<WorkspaceView>(
-          services_, tabs_, network_, options_.webView, options_.openWindow,
-          options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates()));
-      root_.add(*workspace_, "workspace");
-    }
-    root_.set_visible_child(*workspace_);
+void MainWindow::clampToMonitor() {
+  auto display = Gdk::Display::get_default();
+  if (!display)
     return;
+  auto monitors = display->get_monitors();
+  if (!monitors || monitors->get_n_items() == 0)
+    return;
+  auto monitor = std::dynamic_pointer_cast<Gdk::Monitor>(monitors->get_object(0));
+  if (!monitor)
+    return;
+  Gdk::Rectangle area;
+  monitor->get_geometry(area);
+  int width = 0, height = 0;
+  get_default_size(width, height);
+  auto [clampedWidth, clampedHeight] =
+      WindowConfigurator::clampedSize(width, height, area.get_width(), area.get_height());
+  if (clampedWidth != width || clampedHeight != height)
+    set_default_size(clampedWidth, clampedHeight);
+}
+
+void MainWindow::showScreen(RootScreen screen) {
+  const AuthView::Localizer& localize = options_.signIn->localize();
+  switch (screen) {
+    case RootScreen::launch:
+      stack_.set_visible_child(launch_);
+      break;
+    case RootScreen::signIn:
+      if (!signIn_) {
+        SignInServices& services = *options_.signIn;
+        auto view = AuthView::create(AuthView::Dependencies{
+            std::make_shared<SessionAuthStore>(context_.sessionStorePointer()),
+            context_.scheduler(), services.announcer(), services.webAuth(), services.windows(),
+            localize});
+        signIn_ = std::make_unique<SignInView>(view, services.opener(), services.announcer());
+        stack_.add(*signIn_, "signIn");
+      }
+      stack_.set_visible_child(*signIn_);
+      break;
+    case RootScreen::recovery:
+      if (!recovery_) {
+        recovery_ = std::make_unique<RecoveryView>(
+            *root_, localize, isRightToLeftLanguage(LocalizedStrings::main().languageCode()));
+        stack_.add(*recovery_, "recovery");
+      }
+      recovery_->refresh();
+      stack_.set_visible_child(*recovery_);
+      break;
+    case RootScreen::workspace:
+      if (!workspace_) {
+        // The chrome carries its own update indicator while signed in.
+        workspace_ = std::make_unique<WorkspaceView>(
+            services_, tabs_, network_, options_.webView, options_.openWindow,
+            options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates()));
+        stack_.add(*workspace_, "workspace");
+      }
+      stack_.set_visible_child(*workspace_);
+      break;
   }
-  if (state.kind == SessionState::Kind::unauthenticated)
-    tabs_->resetSession();
-  root_.set_visible_child(launch_);
-  if (workspace_) {
-    // Each dismantled web view leaves its page in its tab, so a rebuilt one opens it again.
-    root_.remove(*workspace_);
+  if (indicator_)
+    indicator_->set_visible(root_->showsUpdateIndicator());
+  // What the new screen replaced goes: a workspace is never kept hidden for a later session.
+  if (screen != RootScreen::workspace && workspace_) {
+    stack_.remove(*workspace_);
     workspace_.reset();
+  }
+  if (screen != RootScreen::signIn && signIn_) {
+    stack_.remove(*signIn_);
+    signIn_.reset();
+  }
+  if (screen != RootScreen::recovery && recovery_) {
+    stack_.remove(*recovery_);
+    recovery_.reset();
   }
 }
 
 void MainWindow::routeDesktopCommand(std::string_view type) {
-  tabs_->routeDesktopCommand(type, services_.session->sessionRevision(), options_.openWindow);
+  tabs_->routeDesktopCommand(type, rootSession_.sessionRevision(), options_.openWindow);
+}
+
+void MainWindow::handleOpenURL(const Url& url) {
+  root_->handleOpenURL(url);
 }
 
 }  // namespace orlith

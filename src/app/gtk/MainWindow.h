@@ -1,7 +1,8 @@
-// A window of the "main" group. While the account is signed in it shows the workspace of the
-// account's tabs; on every other state it shows the launch screen until the sign-in view takes
-// that place. Leaving the signed-in state dismantles the workspace; its tabs model stays, so
-// the tabs come back at the pages they showed.
+// A window of the "main" group. Its root view picks the screen from the account session: the
+// launch screen while loading, the sign-in view when signed out, the recovery screen when the
+// stored session cannot be used now, and the workspace of the account's tabs when signed in.
+// Leaving the signed-in state destroys the workspace (every web view is rebuilt with fresh
+// callbacks next time); its tabs model stays, so the tabs come back at the pages they showed.
 #pragma once
 
 #include <gtkmm.h>
@@ -10,9 +11,13 @@
 #include <memory>
 
 #include "app/ApplicationContext.h"
+#include "app/RootView.h"
+#include "app/RootViewAdapters.h"
 #include "app/gtk/ProductionApplicationContext.h"
-#include "base/Observable.h"
+#include "app/gtk/RecoveryView.h"
+#include "app/gtk/SignInServices.h"
 #include "signin/gtk/BrandLoadingView.h"
+#include "signin/gtk/SignInView.h"
 #include "workspace/window/WorkspaceTabsModel.h"
 #include "workspace/window/WorkspaceWindowServices.h"
 #include "workspace/window/gtk/GtkBeep.h"
@@ -33,21 +38,36 @@ class MainWindow : public Gtk::ApplicationWindow {
     UpdateIndicatorFactory indicator;
     // Opens another window of the group (a window command found no room here).
     std::function<void()> openWindow;
+    // Shared by the process's windows; a window given none makes its own.
+    std::shared_ptr<SignInServices> signIn;
+    // The application's work at each new window's first appearance, after the root view's own.
+    std::function<void()> onFirstAppear;
+    // Brings the application to the front (a billing-return link).
+    std::function<void()> activateApplication;
   };
 
   MainWindow(ApplicationContext& context, WorkspaceNetworkSession& network, Options options);
   ~MainWindow() override;
 
   const std::shared_ptr<WorkspaceTabsModel>& tabs() const { return tabs_; }
+  RootView& rootView() { return *root_; }
   // The workspace while signed in, else nullptr.
   WorkspaceView* workspace() { return workspace_.get(); }
+  // The sign-in view while signed out, else nullptr.
+  SignInView* signInView() { return signIn_.get(); }
+  RecoveryView* recoveryView() { return recovery_.get(); }
   BrandLoadingView& launchScreen() { return launch_; }
+  Gtk::Widget* updateIndicator() { return indicator_.get(); }
+  Gtk::Widget& content() { return content_; }
 
   // Routes "search" or "billing-return" to this window's tabs.
   void routeDesktopCommand(std::string_view type);
+  // A link of the app's scheme for this window (the billing return).
+  void handleOpenURL(const Url& url);
 
  private:
-  void sessionChanged();
+  void showScreen(RootScreen screen);
+  void clampToMonitor();
 
   ApplicationContext& context_;
   WorkspaceNetworkSession& network_;
@@ -55,11 +75,18 @@ class MainWindow : public Gtk::ApplicationWindow {
   WorkspaceWindowServices services_;
   GtkBeep beep_;
   std::shared_ptr<WorkspaceTabsModel> tabs_;
-  Gtk::Stack root_;
+  SessionStoreRootSession rootSession_;
+  std::unique_ptr<WorkspaceTabsRootTabs> rootTabs_;
+  std::unique_ptr<RootView> root_;
+  Gtk::HeaderBar header_;
+  Gtk::Overlay content_;
+  Gtk::Stack stack_;
   BrandLoadingView launch_;
+  std::unique_ptr<SignInView> signIn_;
+  std::unique_ptr<RecoveryView> recovery_;
   std::unique_ptr<WorkspaceView> workspace_;
-  CoalescedCallback sessionRefresh_;
-  ScopedConnection sessionConnection_;
+  std::unique_ptr<Gtk::Widget> indicator_;
+  ScopedConnection screenConnection_;
 };
 
 }  // namespace orlith

@@ -1,18 +1,23 @@
-// Starts the process's windows on activation; a second launch reaches this instance instead.
+// Starts the process's windows on activation and takes links; a second launch reaches this
+// instance instead.
 #include "app/gtk/OrlithApplication.h"
 
-#include "OrlithBuildConfig.h"
+#include <iostream>
+
 #include "app/gtk/ApplicationShell.h"
+#include "app/gtk/DesktopIntegration.h"
 #include "app/gtk/MainWindow.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
-#include "base/Task.h"
+#include "base/LocalizedStrings.h"
+#include "signin/LayoutDirection.h"
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 namespace orlith {
 
-OrlithApplication::OrlithApplication() : Gtk::Application(kApplicationId) {}
+OrlithApplication::OrlithApplication()
+    : Gtk::Application(kApplicationId, Gio::Application::Flags::HANDLES_OPEN) {}
 
 OrlithApplication::~OrlithApplication() = default;
 
@@ -20,20 +25,26 @@ Glib::RefPtr<OrlithApplication> OrlithApplication::create() {
   return Glib::make_refptr_for_instance<OrlithApplication>(new OrlithApplication());
 }
 
-MainWindow* OrlithApplication::openWindow() {
-  MainWindow::Options options;
-  options.openWindow = [this] { openWindow()->present(); };
-  auto* window = new MainWindow(*context_, WorkspaceNetworkSession::shared(), std::move(options));
-  add_window(*window);
-  shell_->attachWindow(*window, window->tabs());
-  window->signal_hide().connect([window] { delete window; });
-  return window;
-}
-
 void OrlithApplication::on_startup() {
   Gtk::Application::on_startup();
+  if (!OrlithMacApp::isBundleIdentifierConsistent(BundleInfo::main().identifier())) {
+    // The keyring item and the session bus name derive from the identifier: a bundle that says
+    // another one is broken, and running it would use another account's items.
+    std::cerr << "Orlith: the bundle's identifier is not " << kApplicationId << "\n";
+    quit();
+    return;
+  }
+  gtk_widget_set_default_direction(isRightToLeftLanguage(LocalizedStrings::main().languageCode())
+                                       ? GTK_TEXT_DIR_RTL
+                                       : GTK_TEXT_DIR_LTR);
   context_ = makeProductionApplicationContext(OrlithEnvironment::shared(),
                                               WorkspaceNetworkSession::shared());
+  app_ = std::make_unique<OrlithMacApp>(OrlithMacApp::Dependencies{
+      context_->sessionStore(), context_->appearance(), context_->preferences(),
+      context_->diagnostics(), context_->updates()});
+  signIn_ = std::make_shared<SignInServices>(
+      Glib::RefPtr<Gtk::Application>(this, [](Gtk::Application*) {}));
+  DesktopIntegration::install(kApplicationId);
   ApplicationShell::Options options;
   options.openWindow = [this] { openWindow()->present(); };
   options.bundlePath = BundleInfo::mainBundlePath();
@@ -43,16 +54,67 @@ void OrlithApplication::on_startup() {
   options.revealInFiles = [this](const std::filesystem::path& bundle) {
     context_->openExternally(Glib::filename_to_uri(bundle.parent_path().string()));
   };
+  // The shell keeps the app running with no window open.
   shell_ = std::make_unique<ApplicationShell>(*this, *context_, std::move(options));
   shell_->startup();
 }
 
-void OrlithApplication::on_activate() {
-  shell_->reopen();
-  if (!context_->sessionStore().didBootstrap()) {
-    context_->sessionStore().markBootstrapped();
-    startDetached(context_->sessionStore().restoreStoredSession());
+MainWindow* OrlithApplication::openWindow() {
+  MainWindow::Options options;
+  options.openWindow = [this] { openWindow()->present(); };
+  options.signIn = signIn_;
+  options.onFirstAppear = [this] { app_->handleWindowAppear(); };
+  options.activateApplication = [this] {
+    if (auto* window = get_active_window())
+      window->present();
+  };
+  auto* window = new MainWindow(*context_, WorkspaceNetworkSession::shared(), std::move(options));
+  add_window(*window);
+  shell_->attachWindow(*window, window->tabs());
+  window->signal_hide().connect([window] { delete window; });
+  return window;
+}
+
+MainWindow* OrlithApplication::mostRecentMainWindow() {
+  // GTK lists the application's windows most recently focused first.
+  for (Gtk::Window* window : get_windows()) {
+    if (auto* main = dynamic_cast<MainWindow*>(window))
+      return main;
   }
+  return nullptr;
+}
+
+void OrlithApplication::on_activate() {
+  if (!context_)
+    return;
+  // Every open main window (and an open settings window) comes forward, or a window opens.
+  shell_->reopen();
+}
+
+void OrlithApplication::on_open(const type_vec_files& files, const Glib::ustring&) {
+  if (!context_)
+    return;
+  // A launch with a link comes here, not to activate: the first window is made here too.
+  MainWindow* window = mostRecentMainWindow();
+  if (window == nullptr)
+    window = openWindow();
+  // Inside the handler, while the launcher's activation token is still good.
+  window->present();
+  for (const Glib::RefPtr<Gio::File>& file : files)
+    openLink(file->get_uri());
+}
+
+void OrlithApplication::openLink(const std::string& text) {
+  std::optional<Url> url = Url::parse(text);
+  if (!url)
+    return;
+  if (AuthCallbackRoute::isAuthCallbackLink(*url)) {
+    // Only a waiting provider sign-in takes it; with none waiting it is dropped.
+    signIn_->callbackRoute().deliver(*url);
+    return;
+  }
+  if (MainWindow* window = mostRecentMainWindow())
+    window->handleOpenURL(*url);
 }
 
 }  // namespace orlith

@@ -14,6 +14,7 @@
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
+#include "signin/gtk/SignInStyleSheet.h"
 #include "update/client/UpdateHostHooks.h"
 #include "update/client/UpdateInstallerClient.h"
 #include "update/client/gtk/UpdateClientStyleSheet.h"
@@ -145,7 +146,18 @@ void installApplicationStyles(AppearanceSettings& appearance) {
     return;
   provider =
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
-  addAuthKitStyleSheet(*provider);
+  addSignInStyleSheets(*provider);
+  // The window's background and its flat header bar in the canvas colour; the recovery screen.
+  provider->addSheet("shell", [](bool) {
+    return std::string(R"css(
+window.orlith-window { background-color: @orlith_canvas; }
+headerbar.orlith-header, headerbar.orlith-header:backdrop {
+  background: @orlith_canvas; box-shadow: none; border: none;
+}
+.orlith-recovery-title { font-size: 17px; font-weight: 600; color: @orlith_ink; }
+.orlith-recovery-message { font-size: 13px; color: @orlith_inkMuted; }
+)css");
+  });
   addWorkspaceViewStyleSheet(*provider);
   addUpdateClientStyleSheet(*provider);
   provider->follow(appearance);

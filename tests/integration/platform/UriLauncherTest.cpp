@@ -83,5 +83,16 @@ TEST_F(UriLauncherTest, AsksItsSourceForAContextAtEachOpen) {
   EXPECT_EQ(asked, 2);
 }
 
+// Links reach the app as command-line arguments turned into files; the app's scheme must come
+// through exactly as given (query, escapes, case).
+TEST(CommandLineLinks, KeepTheAppsLinksVerbatim) {
+  for (const char* link : {"orlith://billing/return", "orlith://auth/callback?token=Ab%2Fc+d",
+                           "ORLITH://Auth/Callback?pending=x#y"}) {
+    GObjectPtr<GFile> file(g_file_new_for_commandline_arg(link));
+    GCharPtr uri(g_file_get_uri(file.get()));
+    EXPECT_STREQ(uri.get(), link);
+  }
+}
+
 }  // namespace
 }  // namespace orlith

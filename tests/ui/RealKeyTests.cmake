@@ -1,0 +1,8 @@
+# Tests that press real keys send them to whichever window has the focus on the shared display:
+# they run alone, so no other test's window takes the focus between their check and their key.
+set_tests_properties(
+  ApplicationShellTest.KeyboardCommandsActOnTheFocusedWindowAlsoWhileThePageHasFocus
+  ApplicationShellTest.KeysActOnTheWindowThatHasFocusAndNotOnAnother
+  ApplicationShellTest.ReturnOnTheInstallOfferContinuesAndTheDecisionArrivesOnce
+  RealProgram.KeysStayAliveWithoutWindowsReopenAndQuit
+  PROPERTIES RUN_SERIAL TRUE)
