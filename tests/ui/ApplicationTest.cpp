@@ -70,5 +70,66 @@ TEST(OrlithApplication, StartsSignedOutSignsInThroughItsWindowAndTakesLinks) {
   testing::spinUntil([] { return false; }, 200ms);
 }
 
+// The program started a second time with a link hands the link to this running instance over
+// the session bus and exits.
+TEST(OrlithApplication, ASecondLaunchForwardsItsLinkAndExits) {
+  const std::string port = std::to_string(*Url::parse(build::kServiceOrigin)->port());
+  testing::StandinProcess standin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
+                                  {"--port", port});
+  auto app = OrlithApplication::create();
+  ASSERT_TRUE(app->register_application());
+  ASSERT_FALSE(app->is_remote());
+  app->activate();
+  MainWindow* window = nullptr;
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        window = firstMainWindow(*app);
+        return window && window->signInView() != nullptr;
+      },
+      30s));
+
+  auto launchWith = [](const char* link) {
+    const std::string program = ORLITH_BUNDLE_DIR "/Contents/MacOS/Orlith";
+    const gchar* argv[] = {"timeout", "20", program.c_str(), link, nullptr};
+    gint status = -1;
+    GError* error = nullptr;
+    // The primary answers the forwarded link on this loop, so the child is waited for here too.
+    GPid pid = 0;
+    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, &error)) {
+      g_clear_error(&error);
+      return -1;
+    }
+    bool exited = false;
+    std::pair<bool*, gint*> outcome{&exited, &status};
+    const guint watch = g_child_watch_add(
+        pid,
+        [](GPid child, gint childStatus, gpointer data) {
+          auto* out = static_cast<std::pair<bool*, gint*>*>(data);
+          *out->first = true;
+          *out->second = childStatus;
+          g_spawn_close_pid(child);
+        },
+        &outcome);
+    if (!testing::spinUntil([&] { return exited; }, 30s))
+      g_source_remove(watch);
+    return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+
+  // Not quite the billing return: handed over, and ignored.
+  EXPECT_EQ(launchWith("orlith://billing/return?from=elsewhere"), 0);
+  testing::spinUntil([] { return false; }, 200ms);
+  EXPECT_FALSE(window->rootView().pendingBillingReturn());
+  EXPECT_EQ(launchWith("orlith://billing/return"), 0);
+  EXPECT_TRUE(testing::spinUntil([&] { return window->rootView().pendingBillingReturn(); }, 10s));
+  EXPECT_EQ(firstMainWindow(*app), window);
+
+  for (Gtk::Window* open : app->get_windows())
+    open->close();
+  app->release();
+  testing::spinUntil([] { return false; }, 200ms);
+}
+
 }  // namespace
 }  // namespace orlith

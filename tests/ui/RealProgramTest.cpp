@@ -8,15 +8,18 @@
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 
+#include "OrlithBuildConfig.h"
 #include "WorkspaceWindowFixture.h"
 #include "XTestKeys.h"
 #include "app/AppDelegate.h"
 #include "app/WorkspaceCommands.h"
 #include "base/JsonFilePreferences.h"
 #include "session/SessionKeychain.h"
+#include "support/TemporaryDirectory.h"
 
 namespace orlith {
 namespace {
@@ -155,9 +158,25 @@ class RealProgram : public testing::WorkspaceWindowFixture {
 };
 
 TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
+  // The program loads its compiled-in origin: a stand-in listens there, and its home page
+  // reports each first paint into a file of the test's own.
+  const std::string origin = build::kServiceOrigin;
+  TemporaryDirectory scratch;
+  const auto paintLog = scratch.path() / "paint.log";
+  setenv("ORLITH_STANDIN_PAINT_LOG", paintLog.c_str(), 1);
+  testing::StandinProcess appStandin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
+                                     {"--port", origin.substr(origin.rfind(':') + 1)});
+  unsetenv("ORLITH_STANDIN_PAINT_LOG");
+  auto paints = [&] {
+    std::ifstream file(paintLog);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(file, line);)
+      ++lines;
+    return lines;
+  };
   // The program keeps its session under its own keyring service.
   keychainService_ = SessionKeychain::serviceFor(std::nullopt);
-  launch();
+  launch(OrlithEnvironment(*Url::parse(origin)));
   signIn(testing::kDemoAccount);
   // This build is not in an Applications folder: the offer is answered before, as a user did.
   DesktopSurfaceServices::shared().preferences().setBoolean(AppDelegate::kDismissedReminderKey,
@@ -181,10 +200,9 @@ TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
   auto window = waitWindow(app);
   ASSERT_TRUE(window);
   // The stored session is restored and the window's tabs are saved once prepared.
-  ASSERT_TRUE(testing::spinUntil([&] { return tabCount() == 1; }, 30s))
-      << nlohmann::json::parse(std::ifstream(JsonFilePreferences::defaultPath()), nullptr, false)
-             .dump();
-  testing::spinUntil([] { return false; }, 2s);
+  ASSERT_TRUE(testing::spinUntil([&] { return tabCount() == 1; }, 30s));
+  // Its page is shown; the selected tab's page has the keyboard focus.
+  ASSERT_TRUE(testing::spinUntil([&] { return paints() == 1; }, 30s));
   focus(*window);
 
   // Other tests' windows share the display: the program's window takes the focus before each key.
@@ -201,6 +219,13 @@ TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
   testing::pressControl(XK_0);
   ASSERT_TRUE(testing::spinUntil(
       [&] { return stored(WorkspaceCommands::kPageZoomKey) == PreferenceValue(1.0); }, 10s));
+
+  // The closed tab's page may have painted too: the reload is one more report than before it.
+  testing::spinUntil([] { return false; }, 1s);
+  const std::size_t beforeReload = paints();
+  focus(*window);
+  testing::pressControl(XK_r);
+  ASSERT_TRUE(testing::spinUntil([&] { return paints() == beforeReload + 1; }, 20s)) << "reloaded";
 
   // Closing the last window leaves the program running.
   requestClose(*window);

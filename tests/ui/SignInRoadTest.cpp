@@ -124,6 +124,28 @@ TEST_F(SignInRoad, TheTwoFactorSheetRefusesAWrongCodeAndTakesTheRightOne) {
   EXPECT_TRUE(context_->sessionStore().state().isAuthenticated());
 }
 
+TEST_F(SignInRoad, AnUnreadableStoredSessionShowsTheRecoveryScreenUntilSignOut) {
+  const BundleInfo& bundle = BundleInfo::main();
+  auto secrets =
+      std::make_shared<LibsecretSecretStore>(AppIdentity::fromBundle(bundle).bundleIdentifier);
+  SessionKeychain keychain(secrets, keychainService_);
+  ASSERT_TRUE(SessionKeychain::writeItem(*secrets, keychain.key(), "not a stored session"));
+
+  launch();
+  ASSERT_EQ(context_->sessionStore().state().kind, SessionState::Kind::recoveryUnavailable);
+  MainWindow& window = openWindow();
+  ASSERT_NE(window.recoveryView(), nullptr);
+  EXPECT_EQ(std::string(window.recoveryView()->title().get_text()),
+            "Couldn’t read your saved sign-in");
+  EXPECT_TRUE(window.updateIndicator() == nullptr || window.updateIndicator()->get_visible());
+  testing::spinUntil([] { return false; }, 200ms);
+  testing::renderWidget(GTK_WIDGET(window.gobj())).save("road-recovery");
+
+  click(window.recoveryView()->signOutButton());
+  ASSERT_TRUE(testing::spinUntil([&] { return window.signInView() != nullptr; }, 10s));
+  EXPECT_EQ(window.recoveryView(), nullptr);
+}
+
 TEST_F(SignInRoad, ASignUpWithTheEmailedCodeReachesTheWorkspace) {
   launch();
   MainWindow& window = openWindow();

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -109,6 +110,20 @@ void html(httplib::Response& response, const std::string& body) {
 }  // namespace
 
 void registerWorkspacePages(httplib::Server& server) {
+  // With ORLITH_STANDIN_PAINT_LOG set, each first-paint report appends the monotonic clock's
+  // nanoseconds to that file, one line each.
+  server.Get("/__first-paint", [](const httplib::Request&, httplib::Response& response) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    if (const char* path = std::getenv("ORLITH_STANDIN_PAINT_LOG")) {
+      if (std::FILE* log = std::fopen(path, "a")) {
+        std::fprintf(log, "%lld\n",
+                     static_cast<long long>(
+                         std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+        std::fclose(log);
+      }
+    }
+    response.status = 204;
+  });
   server.Get("/app.css", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kStyles, "text/css");
   });
