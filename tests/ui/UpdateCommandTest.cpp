@@ -32,6 +32,9 @@ TEST_F(UpdateCommand, CheckForUpdatesOpensTheSignedOutWindowsPanelAndShowsTheOut
   ASSERT_TRUE(testing::spinUntil(ended, 30s)) << indicator->panel().heading().get_text();
   EXPECT_EQ(indicator->statusText(), std::string(indicator->panel().heading().get_text()));
   EXPECT_TRUE(indicator->panel().primary().get_sensitive());
+  EXPECT_TRUE(testing::spinUntil(
+      [&] { return indicator->panel().get_mapped() && indicator->panel().get_width() > 0; }, 5s));
+  testing::renderWidget(GTK_WIDGET(indicator->panel().gobj())).save("update-command-panel");
   indicator->popdown();
 }
 
