@@ -15,8 +15,11 @@ void keepUntilExit(std::shared_ptr<UpdateCoordinator> coordinator) {
 
 }  // namespace
 
-CoordinatorUpdateClient::CoordinatorUpdateClient(Factory factory, bool installerBundled)
-    : factory_(std::move(factory)), installerBundled_(installerBundled) {}
+CoordinatorUpdateClient::CoordinatorUpdateClient(Factory factory, bool installerBundled,
+                                                 std::string appVersion)
+    : factory_(std::move(factory)),
+      installerBundled_(installerBundled),
+      appVersion_(std::move(appVersion)) {}
 
 UpdateCoordinator& CoordinatorUpdateClient::coordinator() {
   if (!coordinator_) {

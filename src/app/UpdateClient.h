@@ -2,6 +2,8 @@
 // built, the process runs with NoUpdateClient, which checks nothing and installs nothing.
 #pragma once
 
+#include "update/client/UpdateIndicatorModel.h"
+
 namespace orlith {
 
 class UpdateClient {
@@ -20,6 +22,8 @@ class UpdateClient {
   virtual void completeInitialDecision(bool install) = 0;
   // Whether the running bundle carries the installer service.
   virtual bool isInstallerBundled() const = 0;
+  // What each window's update indicator follows; nothing when the process has no update client.
+  virtual UpdateIndicatorModel* indicatorModel() = 0;
 };
 
 class NoUpdateClient final : public UpdateClient {
@@ -32,6 +36,7 @@ class NoUpdateClient final : public UpdateClient {
   void setInitialDecisionPending(bool pending) override { initialDecisionPending_ = pending; }
   void completeInitialDecision(bool) override { initialDecisionPending_ = false; }
   bool isInstallerBundled() const override { return installerBundled_; }
+  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
 
   bool isStarted() const { return started_; }
 

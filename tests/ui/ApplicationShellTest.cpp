@@ -36,6 +36,7 @@ class RecordingUpdateClient final : public UpdateClient {
     decisions.push_back(install);
   }
   bool isInstallerBundled() const override { return true; }
+  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
 
   int checks = 0;
   bool pending = false;

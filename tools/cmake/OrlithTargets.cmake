@@ -21,9 +21,9 @@ endfunction()
 # orlith_tests(<name> <folder> LABEL <label> [DEPS <targets>...])
 # One test program per folder; every test in it carries the label. OWN_MAIN: the folder
 # brings its own main (toolkit tests initialise GTK first). RESOURCE_LOCK: tests holding the
-# same lock never run at the same time.
+# same lock never run at the same time. RUN_SERIAL: its tests run with no other test beside them.
 function(orlith_tests name dir)
-  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL;TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN;RUN_SERIAL" "LABEL;TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
   if(NOT sources)
     return()
@@ -39,6 +39,9 @@ function(orlith_tests name dir)
   set(lock)
   if(ARG_RESOURCE_LOCK)
     set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  if(ARG_RUN_SERIAL)
+    list(APPEND lock RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60

@@ -43,8 +43,7 @@ MainWindow::MainWindow(ApplicationContext& context, WorkspaceNetworkSession& net
   stack_.set_transition_duration(250);
   stack_.add(launch_, "launch");
   content_.set_child(stack_);
-  if (options_.indicator)
-    indicator_ = options_.indicator();
+  indicator_ = options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates());
   if (indicator_) {
     indicator_->set_halign(Gtk::Align::END);
     indicator_->set_valign(Gtk::Align::START);
@@ -137,7 +136,7 @@ void MainWindow::showScreen(RootScreen screen) {
         // The chrome carries its own update indicator while signed in.
         workspace_ = std::make_unique<WorkspaceView>(
             services_, tabs_, network_, options_.webView, options_.openWindow,
-            options_.indicator ? options_.indicator() : makeUpdateIndicatorPlaceholder());
+            options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates()));
         stack_.add(*workspace_, "workspace");
       }
       stack_.set_visible_child(*workspace_);

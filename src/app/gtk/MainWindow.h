@@ -34,7 +34,8 @@ class MainWindow : public Gtk::ApplicationWindow {
 
   struct Options {
     WorkspaceWebViewOptions webView;
-    UpdateIndicatorFactory indicator = &makeUpdateIndicatorPlaceholder;
+    // Without one, the context's update client makes the indicator.
+    UpdateIndicatorFactory indicator;
     // Opens another window of the group (a window command found no room here).
     std::function<void()> openWindow;
     // Shared by the process's windows; a window given none makes its own.

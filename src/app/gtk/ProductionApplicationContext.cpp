@@ -13,9 +13,12 @@
 #include "session/SessionKeychain.h"
 #include "session/SessionVault.h"
 #include "session/gtk/WebKitCookieStore.h"
+#include "signin/gtk/AuthKitStyleSheet.h"
 #include "signin/gtk/SignInStyleSheet.h"
 #include "update/client/UpdateHostHooks.h"
 #include "update/client/UpdateInstallerClient.h"
+#include "update/client/gtk/UpdateClientStyleSheet.h"
+#include "update/client/gtk/UpdateIndicatorButton.h"
 #include "update/trust/UpdateInstallerChannel.h"
 #include "workspace/surface/ActiveDownloads.h"
 #include "workspace/surface/gtk/AppearanceStyleProvider.h"
@@ -25,6 +28,12 @@
 #include <filesystem>
 
 namespace orlith {
+
+std::unique_ptr<Gtk::Widget> makeUpdateIndicator(UpdateClient& updates) {
+  if (UpdateIndicatorModel* model = updates.indicatorModel())
+    return std::make_unique<UpdateIndicatorButton>(*model);
+  return makeUpdateIndicatorPlaceholder();
+}
 
 std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder() {
   auto place = std::make_unique<Gtk::Box>();
@@ -63,9 +72,8 @@ std::unique_ptr<UpdateClient> makeUpdateClient(std::shared_ptr<HttpTransport> tr
   auto factory = [transport, &clock, &scheduler, &uuids, hub] {
     UpdateHostHooks hooks;
     hooks.hasActiveDownloads = [] { return !ActiveDownloads::shared().isEmpty(); };
-    // The indicator's panels come with the update views; until then there are none to show.
-    hooks.showPanel = [] {};
-    hooks.closePanels = [] {};
+    hooks.showPanel = &UpdateIndicatorButton::showPanel;
+    hooks.closePanels = &UpdateIndicatorButton::closePanels;
     hooks.openInstaller = [](const std::filesystem::path& package) {
       GCharPtr uri(g_filename_to_uri(package.c_str(), nullptr, nullptr));
       return uri && UriLauncher::launch(uri.get(), displayLaunchContext().get());
@@ -88,7 +96,8 @@ std::unique_ptr<UpdateClient> makeUpdateClient(std::shared_ptr<HttpTransport> tr
         uuids, BundleInfo::main().appVersion());
   };
   return std::make_unique<CoordinatorUpdateClient>(std::move(factory),
-                                                   UpdateInstallerClient::isInstallerBundled());
+                                                   UpdateInstallerClient::isInstallerBundled(),
+                                                   BundleInfo::main().appVersion());
 }
 
 }  // namespace
@@ -150,6 +159,7 @@ headerbar.orlith-header, headerbar.orlith-header:backdrop {
 )css");
   });
   addWorkspaceViewStyleSheet(*provider);
+  addUpdateClientStyleSheet(*provider);
   provider->follow(appearance);
 }
 

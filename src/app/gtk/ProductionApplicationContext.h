@@ -14,9 +14,10 @@
 
 namespace orlith {
 
-// The update client's indicator for one window's chrome. Until the update client is built, a
-// fixed empty 26 × 26 place stands there.
+// The update client's indicator for one window's chrome; a process without an update client
+// has a fixed empty 26 × 26 place there.
 using UpdateIndicatorFactory = std::function<std::unique_ptr<Gtk::Widget>()>;
+std::unique_ptr<Gtk::Widget> makeUpdateIndicator(UpdateClient& updates);
 std::unique_ptr<Gtk::Widget> makeUpdateIndicatorPlaceholder();
 
 // `environment` is the compiled-in one in production; tests pass the stand-in's, and a keyring

@@ -42,6 +42,7 @@ class RecordingUpdateClient final : public UpdateClient {
     decisions.push_back(install);
   }
   bool isInstallerBundled() const override { return installerBundled; }
+  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
 
   int starts = 0;
   int checks = 0;

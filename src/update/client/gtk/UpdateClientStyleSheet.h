@@ -1,0 +1,13 @@
+// The indicator's and the panel's light and dark style sheet.
+#pragma once
+
+#include <string>
+
+#include "workspace/surface/gtk/AppearanceStyleProvider.h"
+
+namespace orlith {
+
+std::string updateClientStyleSheet(bool isDark);
+void addUpdateClientStyleSheet(AppearanceStyleProvider& provider);
+
+}  // namespace orlith
