@@ -3,8 +3,8 @@
 // reader thread.
 #pragma once
 
-#include <chrono>
 #include <sys/types.h>
+#include <chrono>
 
 #include <cstdint>
 #include <functional>
