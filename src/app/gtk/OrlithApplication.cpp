@@ -39,6 +39,9 @@ void OrlithApplication::on_startup() {
   gtk_widget_set_default_direction(isRightToLeftLanguage(LocalizedStrings::main().languageCode())
                                        ? GTK_TEXT_DIR_RTL
                                        : GTK_TEXT_DIR_LTR);
+  // The first page loads only after the window shows and the stored session is read; the web
+  // engine's network process starts meanwhile rather than at the first cookie call.
+  WorkspaceNetworkSession::shared().warmUp(OrlithEnvironment::shared().hosts().host);
   context_ = makeProductionApplicationContext(OrlithEnvironment::shared(),
                                               WorkspaceNetworkSession::shared());
   app_ = std::make_unique<OrlithMacApp>(OrlithMacApp::Dependencies{

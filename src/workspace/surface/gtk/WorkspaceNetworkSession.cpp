@@ -47,6 +47,12 @@ WorkspaceNetworkSession::WorkspaceNetworkSession(const Configuration& configurat
   }
 }
 
+void WorkspaceNetworkSession::warmUp(const std::string& host) {
+  // Any request to the network process starts it; resolving the service's host is one the
+  // first load makes anyway.
+  webkit_network_session_prefetch_dns(session_.get(), host.c_str());
+}
+
 WorkspaceNetworkSession& WorkspaceNetworkSession::shared() {
   static WorkspaceNetworkSession session([] {
     Configuration configuration;

@@ -27,6 +27,9 @@ class WorkspaceNetworkSession {
   // for a build whose service origin is local.
   static WorkspaceNetworkSession& shared();
 
+  // Starts the network process now rather than at the first cookie call or load.
+  void warmUp(const std::string& host);
+
   WebKitNetworkSession* get() const { return session_.get(); }
 
  private:
