@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "RealInput.h"
 #include "WorkspaceWindowFixture.h"
-#include "XTestKeys.h"
 #include "app/GeneralSettingsView.h"
 #include "app/gtk/ApplicationShell.h"
 #include "app/gtk/InstallOfferAlert.h"
@@ -113,7 +113,7 @@ TEST_F(ApplicationShellTest, KeyboardCommandsActOnTheFocusedWindowAlsoWhileThePa
   auto tabs = window.tabs();
   // UI tests share the display: the window is made active again and its selected page given
   // the keyboard focus before every key, and the key goes to the page.
-  auto pressOnPage = [&](KeySym key) {
+  auto pressOnPage = [&](testing::KeySymbol key) {
     ASSERT_TRUE(waitReady(window, tabs->selectedTab(), 60s));
     ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj()), 20s));
     auto* page = GTK_WIDGET(webViewOf(window, tabs->selectedTab()));
