@@ -16,6 +16,7 @@
 #include "app/gtk/SettingsWindow.h"
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
+#include "support/RecordingUpdateClient.h"
 #include "support/TemporaryDirectory.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 
@@ -24,24 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records what reaches the update port.
-class RecordingUpdateClient final : public UpdateClient {
- public:
-  void start() override {}
-  void checkForUpdates() override { ++checks; }
-  bool initialDecisionPending() const override { return pending; }
-  void setInitialDecisionPending(bool value) override { pending = value; }
-  void completeInitialDecision(bool install) override {
-    pending = false;
-    decisions.push_back(install);
-  }
-  bool isInstallerBundled() const override { return true; }
-  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
-
-  int checks = 0;
-  bool pending = false;
-  std::vector<bool> decisions;
-};
+using testing::RecordingUpdateClient;
 
 class ApplicationShellTest : public testing::WorkspaceWindowFixture {
  protected:
