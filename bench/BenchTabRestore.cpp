@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/gtk/MainWindow.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "base/StartedTask.h"
@@ -43,19 +44,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kRunsEach = 3;
 constexpr auto kSettleAfterReady = 5s;
-constexpr const char* kAccount = "demo@orlith.test";
-constexpr const char* kPassword = "orlith-demo";
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!done()) {
-    if (Clock::now() >= deadline)
-      return false;
-    if (!g_main_context_iteration(nullptr, FALSE))
-      g_usleep(1000);
-  }
-  return true;
-}
+using orlith::bench::kAccount;
+using orlith::bench::kPassword;
+using orlith::bench::median;
+using orlith::bench::spinUntil;
 
 template <class T>
 T awaitOnLoop(orlith::Task<T> task) {
@@ -63,49 +55,6 @@ T awaitOnLoop(orlith::Task<T> task) {
   if (!spinUntil([&] { return started.isDone(); }, 60s))
     throw std::runtime_error("the operation did not end in time");
   return started.takeResult();
-}
-
-// Every process below `root`, by walking /proc's parent links.
-std::set<pid_t> processTree(pid_t root) {
-  std::map<pid_t, pid_t> parents;
-  if (DIR* proc = opendir("/proc")) {
-    while (dirent* entry = readdir(proc)) {
-      char* end = nullptr;
-      long pid = std::strtol(entry->d_name, &end, 10);
-      if (!end || *end != '\0' || pid <= 0)
-        continue;
-      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-      std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-      auto close = text.rfind(')');
-      if (close == std::string::npos)
-        continue;
-      std::istringstream rest(text.substr(close + 2));
-      char state = 0;
-      long parent = 0;
-      rest >> state >> parent;
-      parents[static_cast<pid_t>(pid)] = static_cast<pid_t>(parent);
-    }
-    closedir(proc);
-  }
-  std::set<pid_t> tree{root};
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (const auto& [pid, parent] : parents) {
-      if (tree.contains(parent) && tree.insert(pid).second)
-        grew = true;
-    }
-  }
-  return tree;
-}
-
-long pssKilobytes(pid_t pid) {
-  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string line;
-  while (std::getline(rollup, line)) {
-    if (line.rfind("Pss:", 0) == 0)
-      return std::strtol(line.c_str() + 4, nullptr, 10);
-  }
-  return 0;
 }
 
 // One measured run, in this process: prints "tabs=N time_ms=T pss_kb=P".
@@ -151,9 +100,7 @@ int runOnce(int tabCount, const std::string& origin) {
   }
   const auto ready = Clock::now();
   spinUntil([] { return false; }, kSettleAfterReady);
-  long pss = 0;
-  for (pid_t pid : processTree(getpid()))
-    pss += pssKilobytes(pid);
+  const long pss = orlith::bench::treePssKilobytes(getpid());
   const auto millis = std::chrono::duration<double, std::milli>(ready - created).count();
   std::printf("tabs=%d time_ms=%.1f pss_kb=%ld\n", tabCount, millis, pss);
   std::fflush(stdout);
@@ -165,12 +112,6 @@ struct Sample {
   double timeMs = 0;
   long pssKb = 0;
 };
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // Runs one measured child with a fresh home folder; its output line is parsed.
 bool measure(const char* self, int tabCount, const std::string& origin, Sample& sample) {

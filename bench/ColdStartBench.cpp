@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "OrlithBuildConfig.h"
 #include "app/AppDelegate.h"
 #include "app/gtk/ProductionApplicationContext.h"
@@ -43,19 +44,11 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRunsEach = 5;
 constexpr auto kSettleAfterPaint = 5s;
 constexpr auto kPaintTimeout = 60s;
-constexpr const char* kAccount = "demo@orlith.test";
-constexpr const char* kPassword = "orlith-demo";
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!done()) {
-    if (Clock::now() >= deadline)
-      return false;
-    if (!g_main_context_iteration(nullptr, FALSE))
-      g_usleep(1000);
-  }
-  return true;
-}
+using orlith::bench::kAccount;
+using orlith::bench::kPassword;
+using orlith::bench::median;
+using orlith::bench::processTree;
+using orlith::bench::spinUntil;
 
 // In a child process: signs in through the stand-in into the keyring item the app reads, and
 // answers the install offer once, as a user of a copy outside Applications would have.
@@ -80,53 +73,6 @@ int seedSession(const std::string& origin) {
   std::_Exit(0);
 }
 
-std::map<pid_t, pid_t> parentsOfAll() {
-  std::map<pid_t, pid_t> parents;
-  if (DIR* proc = opendir("/proc")) {
-    while (dirent* entry = readdir(proc)) {
-      char* end = nullptr;
-      long pid = std::strtol(entry->d_name, &end, 10);
-      if (!end || *end != '\0' || pid <= 0)
-        continue;
-      std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-      std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-      auto close = text.rfind(')');
-      if (close == std::string::npos)
-        continue;
-      std::istringstream rest(text.substr(close + 2));
-      char state = 0;
-      long parent = 0;
-      rest >> state >> parent;
-      parents[static_cast<pid_t>(pid)] = static_cast<pid_t>(parent);
-    }
-    closedir(proc);
-  }
-  return parents;
-}
-
-std::set<pid_t> processTree(pid_t root) {
-  const auto parents = parentsOfAll();
-  std::set<pid_t> tree{root};
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (const auto& [pid, parent] : parents) {
-      if (tree.contains(parent) && tree.insert(pid).second)
-        grew = true;
-    }
-  }
-  return tree;
-}
-
-long pssKilobytes(pid_t pid) {
-  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string line;
-  while (std::getline(rollup, line)) {
-    if (line.rfind("Pss:", 0) == 0)
-      return std::strtol(line.c_str() + 4, nullptr, 10);
-  }
-  return 0;
-}
-
 std::vector<long long> paintReports(const std::string& log) {
   std::vector<long long> reports;
   std::ifstream file(log);
@@ -140,12 +86,6 @@ struct Sample {
   double timeMs = 0;
   long pssKb = 0;
 };
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // Starts `argv`, waits for the next first-paint report, reads the tree's PSS 5 s later and
 // ends the tree.
@@ -182,9 +122,7 @@ bool measure(std::vector<std::string> arguments, const std::string& log, Sample&
         std::chrono::duration_cast<std::chrono::nanoseconds>(started.time_since_epoch()).count();
     sample.timeMs = static_cast<double>(*painted - startNs) / 1e6;
     std::this_thread::sleep_for(kSettleAfterPaint);
-    sample.pssKb = 0;
-    for (pid_t member : processTree(pid))
-      sample.pssKb += pssKilobytes(member);
+    sample.pssKb = orlith::bench::treePssKilobytes(pid);
   } else {
     std::fprintf(stderr, "%s never reported its first paint\n", argv[0]);
   }

@@ -8,14 +8,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "RealInput.h"
 #include "WorkspaceWindowFixture.h"
-#include "XTestKeys.h"
 #include "app/GeneralSettingsView.h"
 #include "app/gtk/ApplicationShell.h"
 #include "app/gtk/InstallOfferAlert.h"
 #include "app/gtk/SettingsWindow.h"
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
+#include "support/RecordingUpdateClient.h"
 #include "support/TemporaryDirectory.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 
@@ -24,24 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records what reaches the update port.
-class RecordingUpdateClient final : public UpdateClient {
- public:
-  void start() override {}
-  void checkForUpdates() override { ++checks; }
-  bool initialDecisionPending() const override { return pending; }
-  void setInitialDecisionPending(bool value) override { pending = value; }
-  void completeInitialDecision(bool install) override {
-    pending = false;
-    decisions.push_back(install);
-  }
-  bool isInstallerBundled() const override { return true; }
-  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
-
-  int checks = 0;
-  bool pending = false;
-  std::vector<bool> decisions;
-};
+using testing::RecordingUpdateClient;
 
 class ApplicationShellTest : public testing::WorkspaceWindowFixture {
  protected:
@@ -113,7 +97,7 @@ TEST_F(ApplicationShellTest, KeyboardCommandsActOnTheFocusedWindowAlsoWhileThePa
   auto tabs = window.tabs();
   // UI tests share the display: the window is made active again and its selected page given
   // the keyboard focus before every key, and the key goes to the page.
-  auto pressOnPage = [&](KeySym key) {
+  auto pressOnPage = [&](testing::KeySymbol key) {
     ASSERT_TRUE(waitReady(window, tabs->selectedTab(), 60s));
     ASSERT_TRUE(testing::activate(GTK_WINDOW(window.gobj()), 20s));
     auto* page = GTK_WIDGET(webViewOf(window, tabs->selectedTab()));

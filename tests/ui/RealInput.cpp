@@ -10,12 +10,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "UiHarness.h"
 
 namespace orlith::testing {
+
+static_assert(std::is_same_v<KeySym, KeySymbol>);
+
 namespace {
 
 // UI test programs run side by side on one display: while one clicks, its window is on top and
@@ -93,6 +98,18 @@ void clickAt(GtkWidget* widget, double x, double y) {
   XSync(display, False);
   // Taken in by this program before another may raise its window.
   settle(std::chrono::milliseconds(200));
+}
+
+void pressKeys(std::initializer_list<KeySymbol> modifiers, KeySymbol key) {
+  Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  for (KeySymbol modifier : modifiers)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
+  XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+  XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+  for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, *it), False, CurrentTime);
+  XFlush(display);
+  settle(std::chrono::milliseconds(150));
 }
 
 }  // namespace orlith::testing

@@ -13,14 +13,18 @@
 #include <optional>
 
 #include "OrlithBuildConfig.h"
+#include "RealInput.h"
 #include "WorkspaceWindowFixture.h"
-#include "XTestKeys.h"
 #include "app/AppDelegate.h"
 #include "app/WorkspaceCommands.h"
 #include "base/JsonFilePreferences.h"
 #include "session/SessionKeychain.h"
 #include "support/TemporaryDirectory.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
+
+// X last: its macros clash with the toolkit's C++ headers.
+#include <X11/Xlib.h>
+#include <gdk/x11/gdkx.h>
 
 namespace orlith {
 namespace {

@@ -10,6 +10,7 @@
 #include "signin/gtk/GtkPresentationWindows.h"
 #include "signin/gtk/SignInStyleSheet.h"
 #include "signin/gtk/SignInView.h"
+#include "support/RecordingOpener.h"
 
 namespace orlith {
 namespace {
@@ -17,14 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class RecordingOpener final : public UriOpener {
- public:
-  bool open(const std::string& uri) override {
-    opened.push_back(uri);
-    return true;
-  }
-  std::vector<std::string> opened;
-};
+using testing::RecordingOpener;
 
 class NoWebAuth final : public WebAuthSessionFactory {
  public:

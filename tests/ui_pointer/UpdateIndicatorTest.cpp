@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "RealInput.h"
 #include "UiHarness.h"
 #include "update/client/gtk/UpdateClientStyleSheet.h"
 #include "update/client/gtk/UpdateIndicatorButton.h"
 
 // X last: its macros clash with the toolkit's C++ headers.
-#include "XTestKeys.h"
+#include <X11/Xlib.h>
+#include <gdk/x11/gdkx.h>
 
 namespace orlith {
 namespace {
@@ -60,42 +62,9 @@ void installStyles() {
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-// A real press and release of the first button at the widget's centre, through the X server.
+// A real press and release of the first button at the widget's point, through the X server.
 void clickAt(Gtk::Widget& widget, double x, double y) {
-  auto* native = widget.get_native();
-  ASSERT_NE(native, nullptr);
-  double surfaceX = 0, surfaceY = 0;
-  native->get_surface_transform(surfaceX, surfaceY);
-  graphene_point_t in{static_cast<float>(x), static_cast<float>(y)};
-  graphene_point_t out;
-  ASSERT_TRUE(gtk_widget_compute_point(widget.gobj(), GTK_WIDGET(native->gobj()), &in, &out));
-  Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
-  const ::Window xid = gdk_x11_surface_get_xid(native->get_surface()->gobj());
-  int rootX = 0, rootY = 0;
-  ::Window child = 0;
-  XTranslateCoordinates(display, xid, DefaultRootWindow(display),
-                        static_cast<int>(out.x + surfaceX), static_cast<int>(out.y + surfaceY),
-                        &rootX, &rootY, &child);
-  // Other tests' windows share the display and its corner: the widget's own X window is raised
-  // until it is the one on top at the point, and the click follows at once.
-  const ::Window root = DefaultRootWindow(display);
-  bool onTop = false;
-  for (int attempt = 0; attempt < 100 && !onTop; ++attempt) {
-    XRaiseWindow(display, xid);
-    XSync(display, False);
-    int x2 = 0, y2 = 0;
-    ::Window top = 0;
-    XTranslateCoordinates(display, root, root, rootX, rootY, &x2, &y2, &top);
-    onTop = top == xid;
-    if (!onTop)
-      testing::spinUntil([] { return false; }, 100ms);
-  }
-  ASSERT_TRUE(onTop) << "another window covers the click's point";
-  XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  XFlush(display);
-  testing::spinUntil([] { return false; }, 250ms);
+  testing::clickAt(widget.gobj(), x, y);
 }
 
 // Whether no other program holds the pointer (another test's open menu grabs it, and a click

@@ -7,6 +7,21 @@
 #include "signin/gtk/AuthSocialButtonLabel.h"
 
 namespace orlith {
+namespace {
+
+// Shows and runs the spinner while loading, and marks the label for its style.
+void showLoading(Gtk::Widget& label, Gtk::Spinner& spinner, bool isLoading) {
+  spinner.set_visible(isLoading);
+  if (isLoading) {
+    spinner.start();
+    label.add_css_class(kLoadingClass);
+  } else {
+    spinner.stop();
+    label.remove_css_class(kLoadingClass);
+  }
+}
+
+}  // namespace
 
 AuthSocialButtonLabel::AuthSocialButtonLabel(const Glib::ustring& title, bool isLoading,
                                              Gtk::Widget& icon)
@@ -39,14 +54,7 @@ void AuthSocialButtonLabel::setLoading(bool isLoading) {
     return;
   isLoading_ = isLoading;
   icon_.set_visible(!isLoading);
-  spinner_.set_visible(isLoading);
-  if (isLoading) {
-    spinner_.start();
-    add_css_class(kLoadingClass);
-  } else {
-    spinner_.stop();
-    remove_css_class(kLoadingClass);
-  }
+  showLoading(*this, spinner_, isLoading);
 }
 
 AuthPrimaryButtonLabel::AuthPrimaryButtonLabel(const Glib::ustring& title, bool isLoading)
@@ -67,14 +75,7 @@ void AuthPrimaryButtonLabel::setLoading(bool isLoading) {
   if (isLoading == isLoading_)
     return;
   isLoading_ = isLoading;
-  spinner_.set_visible(isLoading);
-  if (isLoading) {
-    spinner_.start();
-    add_css_class(kLoadingClass);
-  } else {
-    spinner_.stop();
-    remove_css_class(kLoadingClass);
-  }
+  showLoading(*this, spinner_, isLoading);
 }
 
 }  // namespace orlith

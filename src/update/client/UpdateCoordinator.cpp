@@ -241,27 +241,10 @@ Task<void> UpdateCoordinator::runCheck() {
     finishOperation(op);
     co_return;
   }
-  std::shared_ptr<UpdateInstalling> installer;
-  try {
-    installer = co_await dependencies_.makeInstaller();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (error || !installer) {
-    fail(error ? error : std::make_exception_ptr(UpdateFailure(kUnknownError)), version, false,
-         false);
-    finishOperation(op);
-    co_return;
-  }
-  installer_ = installer;
-  std::string token;
-  try {
-    token = co_await installer->prepare(*file, release);
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (error) {
-    fail(error, version, false, false);
+  std::optional<std::string> token = co_await prepareWithNewInstaller(
+      [&](UpdateInstalling& installer) { return installer.prepare(*file, release); }, version,
+      false, false);
+  if (!token) {
     finishOperation(op);
     co_return;
   }
@@ -269,6 +252,37 @@ Task<void> UpdateCoordinator::runCheck() {
   preparedInitialInstallation_ = false;
   publish(snapshotOf(UpdateStage::ready, version, std::nullopt, false));
   finishOperation(op);
+}
+
+// Makes an installer, keeps it and has `prepare` stage the installation with it: the token, or
+// nothing once the failure is reported.
+Task<std::optional<std::string>> UpdateCoordinator::prepareWithNewInstaller(
+    std::function<Task<std::string>(UpdateInstalling&)> prepare, std::optional<std::string> version,
+    bool initial, bool reveal) {
+  std::exception_ptr error;
+  std::shared_ptr<UpdateInstalling> installer;
+  try {
+    installer = co_await dependencies_.makeInstaller();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (error || !installer) {
+    fail(error ? error : std::make_exception_ptr(UpdateFailure(kUnknownError)), std::move(version),
+         initial, reveal);
+    co_return std::nullopt;
+  }
+  installer_ = installer;
+  std::string token;
+  try {
+    token = co_await prepare(*installer);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (error) {
+    fail(error, std::move(version), initial, reveal);
+    co_return std::nullopt;
+  }
+  co_return token;
 }
 
 Task<bool> UpdateCoordinator::cancelPreparedInstallation(bool initial,
@@ -334,34 +348,16 @@ Task<void> UpdateCoordinator::installCurrentApplication() {
     finishOperation(op);
     co_return;
   }
-  std::exception_ptr error;
-  std::shared_ptr<UpdateInstalling> installer;
-  try {
-    installer = co_await dependencies_.makeInstaller();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (error || !installer) {
-    fail(error ? error : std::make_exception_ptr(UpdateFailure(kUnknownError)), appVersion_, true,
-         true);
-    finishOperation(op);
-    co_return;
-  }
-  installer_ = installer;
-  std::string token;
-  try {
-    token = co_await installer->prepareCurrentApplication();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (error) {
-    fail(error, appVersion_, true, true);
+  std::optional<std::string> token = co_await prepareWithNewInstaller(
+      [](UpdateInstalling& installer) { return installer.prepareCurrentApplication(); },
+      appVersion_, true, true);
+  if (!token) {
     finishOperation(op);
     co_return;
   }
   token_ = token;
   preparedInitialInstallation_ = true;
-  const RoadEnd end = co_await restartAndUpdate(installer, token, true);
+  const RoadEnd end = co_await restartAndUpdate(installer_, *token, true);
   if (end == RoadEnd::finished)
     finishOperation(op);
 }

@@ -107,6 +107,9 @@ class UpdateCoordinator : public std::enable_shared_from_this<UpdateCoordinator>
   Task<void> installCurrentApplication();
   Task<RoadEnd> restartAndUpdate(std::shared_ptr<UpdateInstalling> installer, std::string token,
                                  bool initial);
+  Task<std::optional<std::string>> prepareWithNewInstaller(
+      std::function<Task<std::string>(UpdateInstalling&)> prepare,
+      std::optional<std::string> version, bool initial, bool reveal);
   Task<bool> cancelPreparedInstallation(bool initial, std::optional<std::string> version);
   Task<void> restartHeldInstallation(std::string op);
 

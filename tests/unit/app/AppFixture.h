@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/UpdateClient.h"
 #include "base/NotificationHub.h"
 #include "support/FakeBeep.h"
 #include "support/FakePreferences.h"
 #include "support/FakeWorkspaceSession.h"
 #include "support/ManualMainQueue.h"
 #include "support/ManualTime.h"
+#include "support/RecordingUpdateClient.h"
 #include "support/SequentialUuidSource.h"
 #include "unit/surface/SurfaceEnvironments.h"
 #include "workspace/surface/OrlithAppearancePreference.h"
@@ -28,27 +28,6 @@ class RecordingAppearanceEnvironment final : public AppearanceEnvironment {
   AppAppearance appAppearance() const override { return current; }
 
   AppAppearance current = AppAppearance::system;
-};
-
-// Counts what reaches the update port.
-class RecordingUpdateClient final : public UpdateClient {
- public:
-  void start() override { ++starts; }
-  void checkForUpdates() override { ++checks; }
-  bool initialDecisionPending() const override { return pending; }
-  void setInitialDecisionPending(bool value) override { pending = value; }
-  void completeInitialDecision(bool install) override {
-    pending = false;
-    decisions.push_back(install);
-  }
-  bool isInstallerBundled() const override { return installerBundled; }
-  UpdateIndicatorModel* indicatorModel() override { return nullptr; }
-
-  int starts = 0;
-  int checks = 0;
-  bool pending = false;
-  bool installerBundled = true;
-  std::vector<bool> decisions;
 };
 
 class AppFixture {

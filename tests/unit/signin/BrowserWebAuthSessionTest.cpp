@@ -4,6 +4,7 @@
 
 #include "signin/BrowserWebAuthSession.h"
 #include "support/ManualMainQueue.h"
+#include "support/RecordingOpener.h"
 
 namespace orlith {
 namespace {
@@ -11,15 +12,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class RecordingOpener final : public UriOpener {
- public:
-  bool open(const std::string& uri) override {
-    opened.push_back(uri);
-    return result;
-  }
-  bool result = true;
-  std::vector<std::string> opened;
-};
+using testing::RecordingOpener;
 
 struct SheetLog {
   std::vector<std::string> events;

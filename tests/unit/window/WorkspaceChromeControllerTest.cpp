@@ -8,27 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "base/NotificationHub.h"
-#include "support/FakeBeep.h"
 #include "support/FakeWebEngineView.h"
 #include "support/FakeWorkspaceSession.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualTime.h"
-#include "support/SequentialUuidSource.h"
+#include "support/TabsModelServices.h"
 #include "unit/surface/SurfaceEnvironments.h"
-#include "workspace/surface/PendingWorkspaceWindowCommands.h"
-#include "workspace/window/ClaimedRecoveryWindows.h"
 
 namespace orlith {
 namespace {
 
 using testing::FakeWebEngineView;
 
-class ChromeControllerTest : public ::testing::Test {
+class ChromeControllerTest : public ::testing::Test, protected testing::TabsModelServices {
  protected:
   ChromeControllerTest() {
-    tabs = WorkspaceTabsModel::create(
-        {testing::productionEnvironment(), time, time, uuids, beep, hub, claimed, parked});
+    tabs = makeTabsModel(testing::productionEnvironment());
     session = std::make_shared<testing::FakeWorkspaceSession>();
     controller = std::make_unique<WorkspaceChromeController>(
         tabs, session, [this] { ++windowsOpened; }, queue);
@@ -49,14 +42,6 @@ class ChromeControllerTest : public ::testing::Test {
       tabs->newTab();
   }
 
-  testing::ManualMainQueue queue;
-  MainQueue::Installation installation{queue};
-  testing::ManualTime time;
-  SequentialUuidSource uuids;
-  testing::FakeBeep beep;
-  NotificationHub hub;
-  ClaimedRecoveryWindows claimed;
-  PendingWorkspaceWindowCommands parked;
   std::shared_ptr<WorkspaceTabsModel> tabs;
   std::shared_ptr<testing::FakeWorkspaceSession> session;
   std::unique_ptr<WorkspaceChromeController> controller;

@@ -9,14 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "base/NotificationHub.h"
-#include "support/FakeBeep.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualTime.h"
-#include "support/SequentialUuidSource.h"
+#include "support/TabsModelServices.h"
 #include "unit/surface/SurfaceEnvironments.h"
-#include "workspace/surface/PendingWorkspaceWindowCommands.h"
-#include "workspace/window/ClaimedRecoveryWindows.h"
 #include "workspace/window/WorkspaceTabsModel.h"
 
 namespace orlith {
@@ -62,11 +56,10 @@ class RecordingSurface final : public WorkspaceTabSurfaceHost::Surface {
   SurfaceLog& log_;
 };
 
-class HostTest : public ::testing::Test {
+class HostTest : public ::testing::Test, protected testing::TabsModelServices {
  protected:
   HostTest() {
-    model = WorkspaceTabsModel::create(
-        {testing::productionEnvironment(), time, time, uuids, beep, hub, claimed, parked});
+    model = makeTabsModel(testing::productionEnvironment());
     host = std::make_unique<WorkspaceTabSurfaceHost>(
         [this](const auto& tab) {
           log.made.push_back(tab->id());
@@ -93,14 +86,6 @@ class HostTest : public ::testing::Test {
 
   std::string id(std::size_t index) const { return model->tabs()[index]->id(); }
 
-  testing::ManualMainQueue queue;
-  MainQueue::Installation installation{queue};
-  testing::ManualTime time;
-  SequentialUuidSource uuids;
-  testing::FakeBeep beep;
-  NotificationHub hub;
-  ClaimedRecoveryWindows claimed;
-  PendingWorkspaceWindowCommands parked;
   std::shared_ptr<WorkspaceTabsModel> model;
   SurfaceLog log;
   std::unique_ptr<WorkspaceTabSurfaceHost> host;

@@ -10,16 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "base/NotificationHub.h"
-#include "support/FakeBeep.h"
 #include "support/FakePreferences.h"
 #include "support/FakeWebEngineView.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualTime.h"
-#include "support/SequentialUuidSource.h"
+#include "support/TabsModelServices.h"
 #include "unit/surface/SurfaceEnvironments.h"
-#include "workspace/surface/PendingWorkspaceWindowCommands.h"
-#include "workspace/window/ClaimedRecoveryWindows.h"
 #include "workspace/window/WorkspaceTabRecoveryStore.h"
 
 namespace orlith {
@@ -41,11 +35,10 @@ StoredSession sessionOf(const std::string& email) {
 }
 
 // The process-wide pieces every window of one process shares.
-class TabsFixture : public ::testing::Test {
+class TabsFixture : public ::testing::Test, protected testing::TabsModelServices {
  protected:
   std::shared_ptr<WorkspaceTabsModel> makeWindow() {
-    return WorkspaceTabsModel::create(
-        {testing::productionEnvironment(), time, time, uuids, beep, hub, claimed, parked});
+    return makeTabsModel(testing::productionEnvironment());
   }
 
   // Gives a tab a web view showing `uri` (none: not loaded yet).
@@ -103,14 +96,6 @@ class TabsFixture : public ::testing::Test {
       model.newTab();
   }
 
-  testing::ManualMainQueue queue;
-  MainQueue::Installation installation{queue};
-  testing::ManualTime time;
-  SequentialUuidSource uuids;
-  testing::FakeBeep beep;
-  NotificationHub hub;
-  ClaimedRecoveryWindows claimed;
-  PendingWorkspaceWindowCommands parked;
   FakePreferences preferences;
   std::vector<std::shared_ptr<FakeWebEngineView>> views;
 };
