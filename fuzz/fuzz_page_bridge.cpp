@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "support/FakePreferences.h"
+#include "support/FakeWebEngineView.h"
 #include "support/ManualMainQueue.h"
 #include "support/ManualTime.h"
 #include "support/SequentialUuidSource.h"
-#include "unit/surface/FakeWebEngineView.h"
 #include "unit/surface/SurfaceEnvironments.h"
 #include "workspace/surface/WorkspaceSurfaceCoordinator.h"
 
