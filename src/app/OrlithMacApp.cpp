@@ -1,6 +1,7 @@
 #include "app/OrlithMacApp.h"
 
 #include "base/Task.h"
+#include "session/SessionVault.h"
 
 namespace orlith {
 
@@ -32,6 +33,10 @@ AppAppearance OrlithMacApp::applicationAppearance(std::string_view raw) {
   if (raw == "dark")
     return AppAppearance::dark;
   return AppAppearance::system;
+}
+
+bool OrlithMacApp::expectsStoredSession(const Preferences& preferences) {
+  return !SessionVault::isExplicitlySignedOut(preferences);
 }
 
 bool OrlithMacApp::isBundleIdentifierConsistent(

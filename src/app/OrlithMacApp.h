@@ -44,6 +44,9 @@ class OrlithMacApp {
   // Whether the bundle says the same identifier the program runs under (a missing bundle
   // identifier, as outside the bundle, is no contradiction).
   static bool isBundleIdentifierConsistent(const std::optional<std::string>& bundleIdentifier);
+  // Whether the launch may restore a session, so the workspace's web process is worth starting
+  // before the keyring answers: not after the person signed out.
+  static bool expectsStoredSession(const Preferences& preferences);
 
  private:
   SessionStore& store_;

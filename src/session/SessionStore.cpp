@@ -88,6 +88,10 @@ std::string SessionStore::originHost() const {
 
 // Launch restore and entering a session.
 
+void SessionStore::prefetchStoredSession() {
+  vault_->prefetch();
+}
+
 Task<void> SessionStore::restoreStoredSession() {
   std::shared_ptr<SessionStore> self = shared_from_this();
   const std::int64_t revision = sessionRevision_;

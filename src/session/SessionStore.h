@@ -118,6 +118,8 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
 
   // Keyring to state; no request. The state stays loading until the keyring has answered.
   Task<void> restoreStoredSession();
+  // Starts the keyring read that the next restore takes, before it is due.
+  void prefetchStoredSession();
   // Enters a session: a new revision, every running operation disowned, and the cookie watcher
   // of this session alone.
   void activate(StoredSession session);

@@ -3,21 +3,34 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace orlith {
 
 SessionVault::SessionVault(std::shared_ptr<SessionKeychain> keychain, Preferences& preferences)
     : keychain_(std::move(keychain)), preferences_(preferences) {}
 
-bool SessionVault::explicitlySignedOut() const {
-  return preferences_.boolean(std::string(kExplicitlySignedOutKey)).value_or(false);
+bool SessionVault::isExplicitlySignedOut(const Preferences& preferences) {
+  return preferences.boolean(std::string(kExplicitlySignedOutKey)).value_or(false);
+}
+
+void SessionVault::prefetch() {
+  if (prefetched_.valid() || isExplicitlySignedOut(preferences_))
+    return;
+  prefetched_ = SharedTask<SecretReadResult>(keychain_->read());
+  prefetched_.start();
 }
 
 Task<SessionVaultLoadResult> SessionVault::load() {
-  if (explicitlySignedOut())
+  SharedTask<SecretReadResult> prefetched = std::exchange(prefetched_, {});
+  if (isExplicitlySignedOut(preferences_))
     co_return SessionVaultLoadResult::missing();
   std::shared_ptr<SessionKeychain> keychain = keychain_;
-  const SecretReadResult read = co_await keychain->read();
+  SecretReadResult read;
+  if (prefetched.valid())
+    read = co_await prefetched;
+  else
+    read = co_await keychain->read();
   switch (read.kind) {
     case SecretReadResult::Kind::notFound:
       co_return SessionVaultLoadResult::missing();
@@ -38,6 +51,8 @@ Task<SessionVaultLoadResult> SessionVault::load() {
 }
 
 Task<bool> SessionVault::save(StoredSession session) {
+  // Read before this write: no longer what the keyring holds.
+  prefetched_ = {};
   std::string data;
   try {
     data = session.encode();
@@ -58,6 +73,7 @@ Task<bool> SessionVault::save(StoredSession session) {
 }
 
 void SessionVault::markSignedOut() {
+  prefetched_ = {};
   try {
     preferences_.setBoolean(std::string(kExplicitlySignedOutKey), true);
   } catch (const std::exception&) {

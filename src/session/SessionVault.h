@@ -38,6 +38,10 @@ class SessionVault {
   // or a cookie without a value. An unavailable or corrupt item is left as it is. Expiry is not
   // examined here.
   Task<SessionVaultLoadResult> load();
+  // Starts reading the keyring now, for the next load(), so the keyring's answer overlaps the
+  // window's making at launch. A save or forget in between drops it; nothing is read while the
+  // sign-out flag is set.
+  void prefetch();
   // False when the session cannot be encoded, the keyring refuses it, or the sign-out flag cannot
   // be cleared afterwards (the next launch would not restore the session). A failed save leaves
   // the flag as it was. Nothing is ever written anywhere but the keyring.
@@ -48,11 +52,13 @@ class SessionVault {
   // state is signed out either way and the flag alone keeps a left-over item from loading.
   Task<void> forget();
 
- private:
-  bool explicitlySignedOut() const;
+  // Whether the sign-out flag is set, so a load would find nothing without asking the keyring.
+  static bool isExplicitlySignedOut(const Preferences& preferences);
 
+ private:
   std::shared_ptr<SessionKeychain> keychain_;
   Preferences& preferences_;
+  SharedTask<SecretReadResult> prefetched_;
 };
 
 }  // namespace orlith

@@ -142,6 +142,9 @@ void MainWindow::showScreen(RootScreen screen) {
       stack_.set_visible_child(*workspace_);
       break;
   }
+  // No workspace follows: the process started for it goes.
+  if (screen == RootScreen::signIn || screen == RootScreen::recovery)
+    network_.releaseWarmView();
   if (indicator_)
     indicator_->set_visible(root_->showsUpdateIndicator());
   // What the new screen replaced goes: a workspace is never kept hidden for a later session.

@@ -8,12 +8,14 @@
 #include "app/gtk/DesktopIntegration.h"
 #include "app/gtk/MainWindow.h"
 #include "app/gtk/ProductionApplicationContext.h"
+#include "app/gtk/ToolkitRendererSetup.h"
 #include "app/gtk/XdgAutostartLoginItem.h"
 #include "base/BundleInfo.h"
 #include "base/LocalizedStrings.h"
 #include "platform/glib/FileManagerRevealer.h"
 #include "platform/glib/UriLauncher.h"
 #include "signin/LayoutDirection.h"
+#include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 namespace orlith {
@@ -39,11 +41,17 @@ void OrlithApplication::on_startup() {
   gtk_widget_set_default_direction(isRightToLeftLanguage(LocalizedStrings::main().languageCode())
                                        ? GTK_TEXT_DIR_RTL
                                        : GTK_TEXT_DIR_LTR);
+  ToolkitRendererSetup::apply();
   // The first page loads only after the window shows and the stored session is read; the web
-  // engine's network process starts meanwhile rather than at the first cookie call.
+  // engine's network process starts meanwhile rather than at the first cookie call, and the web
+  // process too unless the person signed out.
   WorkspaceNetworkSession::shared().warmUp(OrlithEnvironment::shared().hosts().host);
+  if (OrlithMacApp::expectsStoredSession(DesktopSurfaceServices::shared().preferences()))
+    WorkspaceNetworkSession::shared().prewarmWebProcess();
   context_ = makeProductionApplicationContext(OrlithEnvironment::shared(),
                                               WorkspaceNetworkSession::shared());
+  // Read while the first window is made; the restore at its appearance takes the answer.
+  context_->sessionStore().prefetchStoredSession();
   app_ = std::make_unique<OrlithMacApp>(OrlithMacApp::Dependencies{
       context_->sessionStore(), context_->appearance(), context_->preferences(),
       context_->diagnostics(), context_->updates()});
@@ -80,6 +88,8 @@ MainWindow* OrlithApplication::openWindow() {
       window->present();
   };
   auto* window = new MainWindow(*context_, WorkspaceNetworkSession::shared(), std::move(options));
+  // The toolkit has picked the renderer by the time its first window is realized.
+  window->signal_realize().connect([] { ToolkitRendererSetup::finish(); }, true);
   add_window(*window);
   shell_->attachWindow(*window, window->tabs());
   window->signal_hide().connect([window] { delete window; });

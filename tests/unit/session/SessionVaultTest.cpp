@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeSecretStore.h"
 #include "base/StartedTask.h"
 #include "support/FakePreferences.h"
@@ -116,6 +118,35 @@ TEST_F(SessionVaultTest, ForgetAfterASaveStillInFlightLeavesNoSession) {
   EXPECT_TRUE(save.takeResult());
   EXPECT_EQ(store_->item(), std::nullopt);
   EXPECT_EQ(run(vault_.load()), SessionVaultLoadResult::missing());
+}
+
+TEST_F(SessionVaultTest, PrefetchedReadServesOneLoadAndAWriteInBetweenDropsIt) {
+  const std::string read = "read com.tolvik.orlith.mac.session/current-session";
+  auto reads = [&] {
+    const auto calls = store_->calls();
+    return std::count(calls.begin(), calls.end(), read);
+  };
+  store_->setItem(validSession().encode());
+  vault_.prefetch();
+  vault_.prefetch();
+  EXPECT_EQ(run(vault_.load()), SessionVaultLoadResult::value(validSession()));
+  EXPECT_EQ(reads(), 1) << "one read serves the prefetch and the load";
+  EXPECT_EQ(run(vault_.load()), SessionVaultLoadResult::value(validSession()));
+  EXPECT_EQ(reads(), 2) << "a prefetched answer serves one load only";
+
+  // A read started before a sign-out or a save is no answer for the load after it.
+  vault_.prefetch();
+  run(vault_.forget());
+  EXPECT_EQ(run(vault_.load()), SessionVaultLoadResult::missing());
+  StoredSession other = validSession();
+  other.email = "b@orlith.test";
+  const auto readsBefore = reads();
+  vault_.prefetch();
+  EXPECT_EQ(reads(), readsBefore) << "nothing is read while signed out";
+  EXPECT_TRUE(run(vault_.save(other)));
+  vault_.prefetch();
+  EXPECT_TRUE(run(vault_.save(validSession())));
+  EXPECT_EQ(run(vault_.load()), SessionVaultLoadResult::value(validSession()));
 }
 
 TEST(SessionKeychainTest, WriteUpdatesAddsAndRetriesAfterADuplicate) {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "OrlithBuildConfig.h"
+#include "workspace/surface/gtk/WebProcessExtensions.h"
 
 namespace orlith {
 
@@ -51,6 +52,21 @@ void WorkspaceNetworkSession::warmUp(const std::string& host) {
   // Any request to the network process starts it; resolving the service's host is one the
   // first load makes anyway.
   webkit_network_session_prefetch_dns(session_.get(), host.c_str());
+}
+
+void WorkspaceNetworkSession::prewarmWebProcess() {
+  if (warmView_)
+    return;
+  // The process loads the extension when it starts: it must be known before.
+  WebProcessExtensions::installFromBundle();
+  warmView_ = retainObject(WEBKIT_WEB_VIEW(
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session_.get(), nullptr)));
+  // A view starts its process only when it first loads something.
+  webkit_web_view_load_uri(warmView_.get(), "about:blank");
+}
+
+void WorkspaceNetworkSession::releaseWarmView() {
+  warmView_ = nullptr;
 }
 
 WorkspaceNetworkSession& WorkspaceNetworkSession::shared() {

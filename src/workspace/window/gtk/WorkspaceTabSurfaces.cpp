@@ -1,5 +1,6 @@
 // Every tab of a window shares one web process: a new tab's view is made related to a live
-// view of the window, since all of them show the one service origin.
+// view of the window, since all of them show the one service origin; the first one takes over
+// the process started ahead of it, when there is one.
 #include "workspace/window/gtk/WorkspaceTabSurfaces.h"
 
 namespace orlith {
@@ -32,8 +33,12 @@ std::unique_ptr<WorkspaceTabSurfaceHost::Surface> WorkspaceTabSurfaces::makeSurf
   WorkspaceWebViewOptions options = options_;
   if (!containers_.empty())
     options.relatedView = containers_.begin()->second->webView().webView();
+  else if (!options.relatedView)
+    options.relatedView = network_.warmView();
   auto container =
       std::make_unique<WorkspaceTabContainer>(*this, tab, services_, network_, std::move(options));
+  // The new view holds the prewarmed process now.
+  network_.releaseWarmView();
   const std::string id = tab->id();
   containers_[id] = container.get();
   container->onDismantled = [this, id] { containers_.erase(id); };
