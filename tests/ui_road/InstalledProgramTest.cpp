@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 
 #include "AccessibleTree.h"
@@ -58,6 +59,13 @@ std::vector<std::string> stagesOf(const std::vector<std::string>& statuses) {
       stages.push_back(stage);
   }
   return stages;
+}
+
+// The values announced after the last `marker`, the state the road began from; all of them when
+// the marker came before the test could hear it.
+std::vector<std::string> after(const std::vector<std::string>& values, const std::string& marker) {
+  const auto last = std::find(values.rbegin(), values.rend(), marker);
+  return last == values.rend() ? values : std::vector<std::string>(last.base(), values.end());
 }
 
 std::vector<long> percentagesOf(const std::vector<std::string>& statuses) {
@@ -318,14 +326,13 @@ TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoI
   EXPECT_EQ(testing::nameOf(panel.version.get()), running);
 
   publishRelease();
-  const std::size_t retried = changes_->all().size();
   ASSERT_TRUE(testing::activate(panel.primary.get()));
   ASSERT_TRUE(
       testing::spinUntil([&] { return copy.announced(*changes_, "Ready to update"); }, 120s))
       << ::testing::PrintToString(copy.statuses(*changes_));
 
   // Each stage in turn on the indicator, and the download's percentages rising to the end.
-  const auto statuses = copy.statuses(*changes_, retried);
+  const auto statuses = after(copy.statuses(*changes_), "Couldn't update Orlith");
   EXPECT_THAT(stagesOf(statuses), ElementsAre("Checking for updates", "Downloading update",
                                               "Verifying update", "Ready to update"));
   const auto percentages = percentagesOf(statuses);
@@ -335,11 +342,11 @@ TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoI
   // The panel, open all along, followed the same stages in its heading and its button.
   const std::string heading = testing::pathOf(panel.heading.get());
   const std::string primary = testing::pathOf(panel.primary.get());
-  EXPECT_THAT(changes_->valuesOf(heading, "accessible-name", retried),
+  EXPECT_THAT(after(changes_->valuesOf(heading, "accessible-name"), "Couldn't update Orlith"),
               ElementsAre("Checking for updates", "Downloading update", "Verifying update",
                           "Ready to update"));
   EXPECT_THAT(
-      changes_->valuesOf(primary, "accessible-name", retried),
+      after(changes_->valuesOf(primary, "accessible-name"), "Try again"),
       ElementsAre("Checking\u2026", "Downloading\u2026", "Verifying\u2026", "Restart & update"));
   const bool barSeen = std::any_of(progress.begin(), progress.end(), [](const auto& value) {
     return value && *value >= 0.0 && *value <= 1.0;
@@ -370,6 +377,69 @@ TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoI
   EXPECT_THAT(entries[0].string(),
               ::testing::MatchesRegex("\\.Orlith-previous-[0-9A-Fa-f-]{36}\\.app"));
   EXPECT_EQ(versionOf(applications_ / entries[0]), running);
+}
+
+TEST_F(InstalledProgram, InstallsTheCopyInDownloadsThroughTheOfferAndOpensTheInstalledCopy) {
+  const std::filesystem::path downloaded = tree_ / "home/Downloads/Orlith.app";
+  copyBundle(downloaded);
+  const std::string version = versionOf(downloaded);
+  // The panel opens for the installation and is made then, with the stage's texts: read as the
+  // indicator announces each stage, while the copy waits on the installer service.
+  RunningCopy copy;
+  std::vector<std::pair<std::string, bool>> panelShown;
+  changes_ =
+      std::make_unique<testing::AccessibleChanges>([&](const testing::AccessibleChange& change) {
+        static const std::map<std::string, std::string> primaries = {
+            {"Preparing installation", "Preparing\u2026"},
+            {"Installing Orlith", "Installing\u2026"}};
+        const auto stage = primaries.find(change.value);
+        if (!copy.indicator || change.path != testing::pathOf(copy.indicator.get()) ||
+            stage == primaries.end())
+          return;
+        AtspiAccessible* root = copy.indicator.get();
+        panelShown.emplace_back(
+            stage->first,
+            testing::findAccessible(root, testing::withRole(ATSPI_ROLE_LABEL, stage->first)) &&
+                testing::findAccessible(root,
+                                        testing::withRole(ATSPI_ROLE_PUSH_BUTTON, stage->second)));
+      });
+
+  const pid_t first = start(downloaded);
+  copy = shown(first);
+  ASSERT_TRUE(copy.indicatorButton) << "no indicator on the accessibility bus";
+  testing::Accessible install;
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        install =
+            testing::findAccessible(copy.application.get(), testing::clickable("Install & Open"));
+        return install != nullptr;
+      },
+      30s))
+      << "no install offer for the copy in Downloads";
+  ASSERT_TRUE(testing::activate(install.get()));
+  ASSERT_TRUE(exited(first, 90s)) << "the copy in Downloads did not quit for the installation";
+
+  const std::filesystem::path installed = applications_ / "Orlith.app";
+  RunningCopy next = relaunched(first, installed);
+  ASSERT_TRUE(next.indicatorButton) << "the installed copy did not come up";
+
+  // The indicator went through the installation's stages, and the panel showed each.
+  EXPECT_THAT(stagesOf(after(copy.statuses(*changes_), "Orlith updates")),
+              ElementsAre("Preparing installation", "Installing Orlith"));
+  EXPECT_THAT(panelShown, ElementsAre(std::pair{std::string("Preparing installation"), true},
+                                      std::pair{std::string("Installing Orlith"), true}));
+
+  // The same version now in Applications, and the downloaded copy left where it was.
+  EXPECT_EQ(versionOf(installed), version);
+  EXPECT_THAT(applicationsEntries(), ElementsAre("Orlith.app"));
+  EXPECT_EQ(versionOf(downloaded), version);
+  // The installed copy makes no offer: it runs where it belongs.
+  ASSERT_TRUE(testing::spinUntil(
+      [&] { return testing::descriptionOf(next.indicator.get()) == "Couldn't update Orlith"; },
+      30s))
+      << testing::descriptionOf(next.indicator.get());
+  EXPECT_FALSE(
+      testing::findAccessible(next.application.get(), testing::clickable("Install & Open")));
 }
 
 }  // namespace
