@@ -1,12 +1,8 @@
-// The production update locations.
+// The user's own folder for update work roots.
 #include "update/trust/UpdateLocations.h"
 
 #include <cstdio>
 #include <string>
-
-#include "base/BundleInfo.h"
-#include "update/trust/SystemUserDatabase.h"
-#include "update/trust/UpdateWire.h"
 
 namespace orlith {
 
@@ -21,19 +17,6 @@ std::filesystem::path UpdateLocations::userTemporaryFolder(const UserDatabase& u
     return std::filesystem::path(*home) / ".cache" / "OrlithUpdates";
   }
   return std::filesystem::path(P_tmpdir) / ("orlith-updates-" + std::to_string(user));
-}
-
-const UpdateLocations& UpdateLocations::system() {
-  static const auto users = std::make_shared<SystemUserDatabase>();
-  static const UpdateLocations locations{
-      std::filesystem::path(update_wire::kSystemApplicationsFolder),
-      std::string(update_wire::kAdminGroupName),
-      userTemporaryFolder(*users),
-      users,
-      std::make_shared<SystemUpdateVolumes>(),
-      BundleInfo::mainBundlePath(),
-      std::nullopt};
-  return locations;
 }
 
 }  // namespace orlith
