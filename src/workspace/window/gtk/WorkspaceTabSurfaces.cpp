@@ -37,7 +37,8 @@ std::unique_ptr<WorkspaceTabSurfaceHost::Surface> WorkspaceTabSurfaces::makeSurf
     options.relatedView = network_.warmView();
   auto container =
       std::make_unique<WorkspaceTabContainer>(*this, tab, services_, network_, std::move(options));
-  // The new view holds the prewarmed process now.
+  // A tab's view exists now, and holds the process if it took the prewarmed one: the warm view
+  // has done its part either way.
   network_.releaseWarmView();
   const std::string id = tab->id();
   containers_[id] = container.get();
