@@ -12,9 +12,12 @@
 #include <exception>
 #include <system_error>
 
+#include "base/DescriptorTree.h"
 #include "base/Worker.h"
 #include "session/OrlithWire.h"
 #include "session/TransportError.h"
+#include "update/trust/DescriptorFiles.h"
+#include "update/trust/PrivateFolder.h"
 #include "update/trust/UniqueFd.h"
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateManifestPolicy.h"
@@ -33,19 +36,22 @@ constexpr const char* kPartialName = ".partial";
   throw std::system_error(errno, std::generic_category());
 }
 
-// Makes each missing folder of `folder`, mode 0700.
-void makeFolders(const std::filesystem::path& folder) {
-  std::filesystem::path partial;
-  for (const auto& part : folder) {
-    partial /= part;
-    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
-      throwErrno();
-  }
+std::string notPrivate(const std::filesystem::path& folder) {
+  return "The folder for update downloads is not private: " + folder.string() +
+         ". It must be a folder of your own, not a link, that only you can change.";
 }
 
-void removeQuietly(const std::filesystem::path& folder) {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
+std::optional<PrivateFolder::Opened> openPackages(const std::filesystem::path& folder,
+                                                  FolderCreation creation) {
+  return PrivateFolder::open(folder, ::geteuid(), creation, notPrivate(folder));
+}
+
+void removeQuietly(int packages, const std::string& name) {
+  try {
+    DescriptorTree::remove(packages, name);
+  } catch (const std::exception&) {
+    // A folder left behind is removed by a later run's clean-up.
+  }
 }
 
 // What the body sink has seen; it lives on the main thread with the transfer.
@@ -112,27 +118,52 @@ std::filesystem::path UpdateDownloader::defaultPackagesFolder() {
 
 void UpdateDownloader::removePackagesExcept(const std::filesystem::path& packagesFolder,
                                             const std::optional<std::filesystem::path>& keep) {
-  std::error_code error;
-  const auto kept = keep ? std::optional(keep->parent_path()) : std::nullopt;
-  std::vector<std::filesystem::path> folders;
-  for (const auto& entry : std::filesystem::directory_iterator(packagesFolder, error)) {
-    if (!kept || entry.path() != *kept)
-      folders.push_back(entry.path());
+  std::optional<PrivateFolder::Opened> folder;
+  try {
+    folder = openPackages(packagesFolder, FolderCreation::never);
+  } catch (const std::exception&) {
+    // Nothing in a folder that is a link or not private is the app's to remove; the next
+    // download reports the folder.
+    return;
   }
-  for (const auto& folder : folders)
-    removeQuietly(folder);
+  if (!folder) {
+    return;
+  }
+  const std::string kept = keep ? keep->parent_path().filename().string() : std::string();
+  std::vector<std::string> names;
+  try {
+    names = DescriptorFiles::namesIn(folder->fd.get());
+  } catch (const std::system_error&) {
+    return;
+  }
+  for (const std::string& name : names) {
+    if (isPackageFolderName(name) && name != kept) {
+      removeQuietly(folder->fd.get(), name);
+    }
+  }
+}
+
+bool UpdateDownloader::isPackageFolderName(std::string_view name) {
+  const auto canonical = canonicalUuid(name);
+  return canonical && *canonical == name;
 }
 
 Task<std::filesystem::path> UpdateDownloader::download(const VerifiedUpdateRelease& release,
                                                        Progress progress) {
-  const std::filesystem::path folder = packagesFolder_ / uuids_.next();
-  makeFolders(folder);
-  const std::filesystem::path partial = folder / kPartialName;
-  const std::filesystem::path destination = folder / ("Orlith-" + release.version + ".zip");
+  const auto packages = openPackages(packagesFolder_, FolderCreation::ifMissing);
+  const std::string id = uuids_.next();
+  if (::mkdirat(packages->fd.get(), id.c_str(), 0700) != 0)
+    throwErrno();
+  const std::string fileName = "Orlith-" + release.version + ".zip";
+  const std::filesystem::path destination = packages->path / id / fileName;
   try {
+    const UniqueFd folder = DescriptorFiles::openDirectory(packages->fd.get(), id);
+    if (!folder)
+      throwErrno();
     // Made before the transfer, so an empty reply is judged by its size, not as a missing file.
     auto receipt = std::make_shared<Receipt>();
-    receipt->file.reset(::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    receipt->file.reset(::openat(folder.get(), kPartialName,
+                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!receipt->file)
       throwErrno();
     receipt->limit = sizeLimit_;
@@ -173,14 +204,14 @@ Task<std::filesystem::path> UpdateDownloader::download(const VerifiedUpdateRelea
     if (info.st_size <= 0 || static_cast<std::uint64_t>(info.st_size) > sizeLimit_)
       throw UpdateFailure(kInvalidSize);
     receipt->file.reset();
-    if (::rename(partial.c_str(), destination.c_str()) != 0)
+    if (::renameat(folder.get(), kPartialName, folder.get(), fileName.c_str()) != 0)
       throwErrno();
     auto hash = [destination] { return UpdateSignatureVerifier::hashOf(destination); };
     const std::string digest = co_await runOnWorker(std::move(hash));
     if (digest != release.sha256)
       throw UpdateFailure(kChecksum);
   } catch (...) {
-    removeQuietly(folder);
+    removeQuietly(packages->fd.get(), id);
     throw;
   }
   co_return destination;

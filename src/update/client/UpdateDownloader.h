@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/Task.h"
 #include "base/Uuid.h"
@@ -39,12 +40,17 @@ class UpdateDownloader {
   // files; every failure after the folder was made removes that folder.
   Task<std::filesystem::path> download(const VerifiedUpdateRelease& release, Progress progress);
 
-  // <XDG cache>/OrlithUpdates
+  // <XDG cache>/OrlithUpdates: the app's packages and nothing else. The folder is made 0700
+  // when missing; one that is a link or not the user's private folder refuses every download
+  // with a failure that names it.
   static std::filesystem::path defaultPackagesFolder();
-  // Removes every download folder in `packagesFolder` except the one holding `keep`. Errors are
-  // ignored: a folder left behind is removed by a later run.
+  // Removes every download folder in `packagesFolder` except the one holding `keep`: only
+  // entries named by a canonical UUID, as downloads name them, relative to the folder opened
+  // without following a link, and never following one inside. A folder that is a link or not
+  // private is left as it is. Errors are ignored: a folder left behind is removed by a later run.
   static void removePackagesExcept(const std::filesystem::path& packagesFolder,
                                    const std::optional<std::filesystem::path>& keep);
+  static bool isPackageFolderName(std::string_view name);
 
  private:
   HttpTransport& transport_;

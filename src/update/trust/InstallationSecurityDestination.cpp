@@ -8,6 +8,7 @@
 
 #include "update/trust/DescriptorFiles.h"
 #include "update/trust/InstallationSecurity.h"
+#include "update/trust/PrivateFolder.h"
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateInstallationLocation.h"
 #include "update/trust/UpdateInstallerIdentity.h"
@@ -84,8 +85,7 @@ void InstallationSecurity::validatePrivateRoot(const std::filesystem::path& root
     throw UpdateFailure(kNotPrivate);
   }
   const auto info = lstatPath(standard);
-  if (!info || !S_ISDIR(info->st_mode) || info->st_uid != locations.users->effectiveUserId() ||
-      (info->st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+  if (!info || !PrivateFolder::isPrivate(*info, locations.users->effectiveUserId())) {
     throw UpdateFailure(kNotPrivate);
   }
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/DescriptorTree.h"
 #include "update/trust/DescriptorFiles.h"
 #include "update/trust/UpdateTreeWriter.h"
 
@@ -59,12 +60,6 @@ void copyInto(int source, UpdateTreeWriter& writer, std::vector<std::string>& co
   }
 }
 
-void removeBelow(int folder) {
-  for (const std::string& name : DescriptorFiles::namesIn(folder)) {
-    UpdateTreeFiles::remove(folder, name);
-  }
-}
-
 std::pair<UniqueFd, std::string> openParentOf(const std::string& path) {
   const std::filesystem::path full(path);
   UniqueFd parent = DescriptorFiles::openDirectory(full.parent_path().string());
@@ -104,25 +99,7 @@ void UpdateTreeFiles::copyContents(int sourceFolder, int targetFolder) {
 }
 
 void UpdateTreeFiles::remove(int folder, const std::string& name) {
-  const auto info = DescriptorFiles::statAt(folder, name);
-  if (!info) {
-    if (errno == ENOENT) {
-      return;
-    }
-    DescriptorFiles::throwErrno(errno);
-  }
-  if (S_ISDIR(info->st_mode)) {
-    const UniqueFd below = DescriptorFiles::openDirectory(folder, name);
-    if (!below) {
-      DescriptorFiles::throwErrno(errno);
-    }
-    removeBelow(below.get());
-    if (::unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) {
-      DescriptorFiles::throwErrno(errno);
-    }
-  } else if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT) {
-    DescriptorFiles::throwErrno(errno);
-  }
+  DescriptorTree::remove(folder, name);
 }
 
 void UpdateTreeFiles::remove(const std::string& path) {

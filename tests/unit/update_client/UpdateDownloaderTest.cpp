@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
 
 #include "base/Sha256.h"
 #include "support/ManualMainQueue.h"
@@ -160,6 +161,84 @@ TEST_F(UpdateDownloaderTest, SizeStopWinsOverTheTransfersOwnErrorAndRequestShape
   EXPECT_EQ(sent.settings.cookies, CookieHandling::none);
   EXPECT_EQ(sent.settings.requestTimeout, std::chrono::seconds(30));
   EXPECT_EQ(sent.settings.resourceTimeout, std::chrono::seconds(900));
+}
+
+// The packages folder is the app's only as a real private folder of the user: a link to a folder
+// of the person's files, or a folder others may change, takes no download and loses no file,
+// not even one named as downloads are. Put right, the next download lands.
+TEST_F(UpdateDownloaderTest, APackagesFolderThatIsALinkOrNotPrivateIsRefusedAndLosesNothing) {
+  const std::filesystem::path documents = tree_.path() / "Documents";
+  const std::filesystem::path lookalike =
+      documents / "00000000-0000-4000-8000-0000000000AA" / "Orlith-1.0.0.zip";
+  struct Case {
+    const char* name;
+    std::function<std::filesystem::path()> make;  // the files that must stay
+  };
+  const Case cases[] = {
+      {"link",
+       [&] {
+         std::filesystem::create_directories(folder_.parent_path());
+         std::filesystem::create_directory_symlink(documents, folder_);
+         return documents;
+       }},
+      {"group-writable",
+       [&] {
+         std::filesystem::copy(documents, folder_, std::filesystem::copy_options::recursive);
+         ::chmod(folder_.c_str(), 0770);
+         return folder_;
+       }},
+  };
+  const std::string body(300, 'z');
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(folder_);
+    std::filesystem::remove_all(documents);
+    std::filesystem::create_directories(lookalike.parent_path());
+    std::ofstream(lookalike) << "mine";
+    std::ofstream(documents / "notes.txt") << "notes";
+    const std::filesystem::path kept = c.make();
+
+    UpdateDownloader::removePackagesExcept(folder_, std::nullopt);
+    transport_.reply(200, body);
+    const auto outcome = run(release(body));
+    ASSERT_TRUE(std::holds_alternative<std::string>(outcome)) << c.name;
+    EXPECT_EQ(std::get<std::string>(outcome),
+              "The folder for update downloads is not private: " + folder_.string() +
+                  ". It must be a folder of your own, not a link, that only you can change.")
+        << c.name;
+    EXPECT_TRUE(std::filesystem::exists(kept / "notes.txt")) << c.name;
+    EXPECT_TRUE(
+        std::filesystem::exists(kept / lookalike.parent_path().filename() / lookalike.filename()))
+        << c.name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kept),
+                            std::filesystem::directory_iterator()),
+              2)
+        << c.name << ": nothing was added";
+  }
+  std::filesystem::remove_all(folder_);
+  transport_.reply(200, body);
+  EXPECT_TRUE(std::holds_alternative<std::filesystem::path>(run(release(body))));
+}
+
+// Only the folders downloads make, named by a canonical UUID, are removed; an entry of another
+// name stays, and a link among them goes without its target being reached.
+TEST_F(UpdateDownloaderTest, PruningRemovesOnlyDownloadFoldersAndNeverFollowsALink) {
+  const std::string body(300, 'z');
+  transport_.reply(200, body);
+  const auto package = std::get<std::filesystem::path>(run(release(body)));
+  const std::filesystem::path outside = tree_.path() / "outside";
+  std::filesystem::create_directories(outside);
+  std::ofstream(outside / "keep.txt") << "keep";
+  std::filesystem::create_directory_symlink(outside,
+                                            folder_ / "00000000-0000-4000-8000-0000000000BB");
+  std::filesystem::create_directories(folder_ / "00000000-0000-4000-8000-0000000000cc");
+  std::ofstream(folder_ / "notes.txt") << "notes";
+
+  UpdateDownloader::removePackagesExcept(folder_, std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(package.parent_path()));
+  EXPECT_FALSE(std::filesystem::is_symlink(folder_ / "00000000-0000-4000-8000-0000000000BB"));
+  EXPECT_TRUE(std::filesystem::exists(outside / "keep.txt"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "00000000-0000-4000-8000-0000000000cc"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "notes.txt"));
 }
 
 TEST_F(UpdateDownloaderTest, TwoDownloadsLandApartAndPruningKeepsOnlyTheNamedPackage) {
