@@ -96,8 +96,10 @@ void UpdateCoordinator::start() {
     return;
   started_ = true;
   // Packages that earlier runs left behind; a download of this run may already be under way.
-  if (!isBusy_ && dependencies_.removePackagesExcept)
-    dependencies_.removePackagesExcept(packageURL_);
+  if (!isBusy_)
+    removePackagesExcept(packageURL_);
+  if (dependencies_.removeUnclaimedWorkRoots)
+    dependencies_.removeUnclaimedWorkRoots();
   startTask(runPeriodicChecks(weak_from_this(), periodicStop_.get_token()));
 }
 
@@ -171,8 +173,27 @@ void UpdateCoordinator::fail(std::exception_ptr error, std::optional<std::string
 void UpdateCoordinator::adoptPackage(std::filesystem::path file) {
   const bool replaced = packageURL_ && *packageURL_ != file;
   packageURL_ = std::move(file);
-  if (replaced && dependencies_.removePackagesExcept)
-    dependencies_.removePackagesExcept(packageURL_);
+  if (replaced)
+    removePackagesExcept(packageURL_);
+}
+
+// Started at once; the next download awaits it.
+void UpdateCoordinator::removePackagesExcept(std::optional<std::filesystem::path> keep) {
+  if (!dependencies_.removePackagesExcept)
+    return;
+  packageRemoval_ = SharedTask<void>(dependencies_.removePackagesExcept(std::move(keep)));
+  packageRemoval_.start();
+}
+
+Task<void> UpdateCoordinator::awaitPackageRemoval() {
+  if (!packageRemoval_.valid() || packageRemoval_.isDone())
+    co_return;
+  const SharedTask<void> removal = packageRemoval_;
+  try {
+    co_await removal;
+  } catch (...) {
+    // A removal that failed leaves folders for a later one; the download goes ahead.
+  }
 }
 
 Task<void> UpdateCoordinator::runCheck() {
@@ -222,6 +243,7 @@ Task<void> UpdateCoordinator::runCheck() {
           self->applyDownloadProgress(percent, op, version);
       });
     };
+    co_await awaitPackageRemoval();
     Task<std::filesystem::path> downloading = dependencies_.download(release, std::move(report));
     file = co_await std::move(downloading);
   } catch (...) {

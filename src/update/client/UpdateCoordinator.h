@@ -44,8 +44,11 @@ struct UpdateCoordinatorDependencies {
   std::function<void()> revealApplication;
   // Announces the coming restart, closes the update panels and asks the application to quit.
   std::function<TerminateAnswer()> persistAndTerminate;
-  // Removes the downloaded package folders except the one holding `keep`.
-  std::function<void(std::optional<std::filesystem::path> keep)> removePackagesExcept;
+  // Removes the downloaded package folders except the one holding `keep`; no download starts
+  // before it has finished.
+  std::function<Task<void>(std::optional<std::filesystem::path> keep)> removePackagesExcept;
+  // Removes the installer's work roots that no live service or updater claims.
+  std::function<void()> removeUnclaimedWorkRoots;
 };
 
 class UpdateCoordinator : public std::enable_shared_from_this<UpdateCoordinator> {
@@ -102,6 +105,8 @@ class UpdateCoordinator : public std::enable_shared_from_this<UpdateCoordinator>
   void fail(std::exception_ptr error, std::optional<std::string> version, bool initial,
             bool reveal);
   void adoptPackage(std::filesystem::path file);
+  void removePackagesExcept(std::optional<std::filesystem::path> keep);
+  Task<void> awaitPackageRemoval();
 
   Task<void> runCheck();
   Task<void> installCurrentApplication();
@@ -126,6 +131,9 @@ class UpdateCoordinator : public std::enable_shared_from_this<UpdateCoordinator>
   bool initialDecisionPending_ = false;
   bool initialInstallationQueued_ = false;
   std::optional<std::filesystem::path> packageURL_;
+  // The last removal of package folders; a download waits for it, so a removal that listed the
+  // folder before the download began can never take the download's new folder.
+  SharedTask<void> packageRemoval_;
   std::optional<std::string> token_;
   std::shared_ptr<UpdateInstalling> installer_;
   bool preparedInitialInstallation_ = false;

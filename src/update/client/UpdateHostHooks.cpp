@@ -2,12 +2,25 @@
 #include "update/client/UpdateHostHooks.h"
 
 #include "base/BundleInfo.h"
+#include "base/Worker.h"
 #include "base/WorkerPool.h"
 #include "update/client/UpdateChecker.h"
 #include "update/client/UpdateDownloader.h"
 #include "update/client/UpdateInstallerClient.h"
+#include "update/trust/UpdateLocations.h"
+#include "update/trust/UpdateWorkRoot.h"
 
 namespace orlith {
+namespace {
+
+// Folder removal blocks on the disk, so it runs on a worker; what fails is left for a later run.
+Task<void> removePackagesOnWorker(std::filesystem::path packages,
+                                  std::optional<std::filesystem::path> keep) {
+  auto job = [packages, keep] { UpdateDownloader::removePackagesExcept(packages, keep); };
+  co_await runOnWorker(std::move(job));
+}
+
+}  // namespace
 
 UpdateCoordinator::Dependencies makeUpdateCoordinatorDependencies(
     std::shared_ptr<HttpTransport> transport, const Clock& clock, UuidSource& uuids,
@@ -39,10 +52,12 @@ UpdateCoordinator::Dependencies makeUpdateCoordinatorDependencies(
     closePanels();
     return terminate();
   };
-  // Folder removal blocks on the disk, so it runs on a worker; what fails is left for a later run.
   d.removePackagesExcept = [packages](std::optional<std::filesystem::path> keep) {
-    WorkerPool::shared().submit(
-        [packages, keep] { UpdateDownloader::removePackagesExcept(packages, keep); });
+    return removePackagesOnWorker(packages, std::move(keep));
+  };
+  // Claimed roots are never taken, so this needs no ordering with anything the app does.
+  d.removeUnclaimedWorkRoots = [] {
+    WorkerPool::shared().submit([] { UpdateWorkRoot::removeUnclaimed(UpdateLocations::system()); });
   };
   return d;
 }

@@ -181,7 +181,11 @@ std::filesystem::path InstallerService::makeRoot() {
   }
   InstallationSecurity::validateRunningSource(source_, *caller_, team_);
   InstallationSecurity::refuseOtherApplicationInstances(caller_->pid(), context_.locations);
-  const std::filesystem::path root = UpdateWorkRoot::create(context_.locations, *context_.uuids);
+  UpdateWorkRoot::Created created = UpdateWorkRoot::create(context_.locations, *context_.uuids);
+  const std::filesystem::path root = created.path;
+  // Claimed for the service's life: a sweep never takes a root the service may still hand over,
+  // and the claim ends with the process however it ends.
+  rootClaims_.push_back(std::move(created.claim));
   // A root that fails this check right after its creation is not ours to remove.
   InstallationSecurity::validatePrivateRoot(root, context_.locations);
   return root;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/FolderClaim.h"
 #include "base/Uuid.h"
 #include "update/installer/InstallerQueue.h"
 #include "update/trust/AppLauncher.h"
@@ -115,6 +116,7 @@ class InstallerService final : public UpdateInstallerHandler {
   // Forgotten while the launch was in flight; the launch's end decides.
   std::set<std::filesystem::path> abandoned_;
   std::map<std::filesystem::path, std::shared_ptr<const PinnedProcess>> orphans_;
+  std::vector<FolderClaim> rootClaims_;
   bool orphanSweepScheduled_ = false;
   bool cancellationRetryScheduled_ = false;
   bool closed_ = false;

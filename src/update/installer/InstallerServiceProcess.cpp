@@ -14,6 +14,7 @@
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateFrameStream.h"
 #include "update/trust/UpdatePath.h"
+#include "update/trust/UpdateWorkRoot.h"
 
 namespace orlith {
 namespace {
@@ -80,6 +81,8 @@ int InstallerServiceProcess::run(const UpdateLocations& locations,
     return 1;
   }
 
+  // Roots of a service or updater that was killed, and of none that still runs.
+  UpdateWorkRoot::removeUnclaimed(locations);
   InstallerConnection::serve(stream, *service);
   ::shutdown(stream.descriptor(), SHUT_RDWR);
   service->connectionClosed();

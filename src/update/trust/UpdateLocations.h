@@ -17,9 +17,9 @@ namespace orlith {
 struct UpdateLocations {
   std::filesystem::path systemApplicationsFolder;
   std::string adminGroupName;
-  // The user's own folder for work roots; not yet resolved, work roots go under its realpath.
-  // Made (with its parent) mode 0700 when missing; it must be the user's and writable by nobody
-  // else.
+  // The user's own folder for work roots, and for nothing else: only the work-root code removes
+  // anything in it. Links above it are resolved; the folder itself must be no link, the user's
+  // and writable by nobody else. Made (with its parents) mode 0700 when missing.
   std::filesystem::path temporaryFolder;
   std::shared_ptr<const UserDatabase> users;
   std::shared_ptr<const UpdateVolumes> volumes;
@@ -29,12 +29,12 @@ struct UpdateLocations {
   // tree, so a developer's running app or another checkout's tests never fail them.
   std::optional<std::filesystem::path> instanceScope;
 
-  // "/opt/Applications", the admin group, <home>/.cache/OrlithUpdates of the user database's home,
-  // this machine's user database and volumes, and the bundle of /proc/self/exe. Never anything
-  // from the environment.
+  // "/opt/Applications", the admin group, <home>/.cache/OrlithUpdateWork of the user database's
+  // home, this machine's user database and volumes, and the bundle of /proc/self/exe. Never
+  // anything from the environment.
   static const UpdateLocations& system();
-  // <home>/.cache/OrlithUpdates of the effective user's entry; /tmp/orlith-updates-<uid> for a
-  // user without a home.
+  // <home>/.cache/OrlithUpdateWork of the effective user's entry; /tmp/orlith-updates-<uid> for
+  // a user without a home.
   static std::filesystem::path userTemporaryFolder(const UserDatabase& users);
 };
 

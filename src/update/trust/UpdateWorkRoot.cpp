@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
 #include <system_error>
+#include <vector>
 
 #include "update/trust/AtomicFile.h"
 #include "update/trust/DescriptorFiles.h"
+#include "update/trust/PrivateFolder.h"
 #include "update/trust/UniqueFd.h"
 #include "update/trust/UpdateFailure.h"
 #include "update/trust/UpdateWire.h"
@@ -26,49 +26,79 @@ constexpr std::size_t kMaximumMarkerSize = 64;
   throw std::system_error(error, std::generic_category());
 }
 
-struct FreeDeleter {
-  void operator()(char* p) const { std::free(p); }
-};
+constexpr int kClaimAttempts = 3;
 
 }  // namespace
 
-std::filesystem::path UpdateWorkRoot::create(const UpdateLocations& locations, UuidSource& uuids) {
-  // The folder and its parent (".cache" of a fresh home) are made private when missing; an
-  // existing one is taken as it is and judged below.
-  for (const std::filesystem::path& folder :
-       {locations.temporaryFolder.parent_path(), locations.temporaryFolder}) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+UpdateWorkRoot::Created UpdateWorkRoot::create(const UpdateLocations& locations,
+                                               UuidSource& uuids) {
+  const uid_t user = locations.users->effectiveUserId();
+  const auto folder =
+      PrivateFolder::open(locations.temporaryFolder, user, FolderCreation::ifMissing, kNotPrivate);
+  if (!folder) {
+    throwErrno(ENOENT);
+  }
+  // A sweep may remove a root between its making and its claim; a fresh one is made then.
+  for (int attempt = 1;; ++attempt) {
+    const std::string name = std::string(update_wire::kWorkRootPrefix) + uuids.next();
+    if (::mkdirat(folder->fd.get(), name.c_str(), 0700) != 0) {
       throwErrno(errno);
     }
+    FolderClaim claim;
+    try {
+      claim = FolderClaim::claim(folder->fd.get(), name);
+    } catch (const std::system_error& error) {
+      if (error.code() == std::errc::no_such_file_or_directory && attempt < kClaimAttempts) {
+        continue;
+      }
+      throw;
+    }
+    // The umask only removes bits; the exact mode comes from fchmod on the folder made.
+    if (::fchmod(claim.descriptor(), 0700) != 0) {
+      throwErrno(errno);
+    }
+    return {folder->path / name, std::move(claim)};
   }
-  const std::unique_ptr<char, FreeDeleter> temporary(
-      ::realpath(locations.temporaryFolder.c_str(), nullptr));
-  if (!temporary) {
-    throwErrno(errno);
+}
+
+void UpdateWorkRoot::removeUnclaimed(const UpdateLocations& locations) {
+  std::optional<PrivateFolder::Opened> folder;
+  try {
+    folder = PrivateFolder::open(locations.temporaryFolder, locations.users->effectiveUserId(),
+                                 FolderCreation::never, kNotPrivate);
+  } catch (const std::exception&) {
+    // A folder that is not private is refused when a root is to be made there; nothing in it
+    // is ours to remove.
+    return;
   }
-  const UniqueFd parent(::open(temporary.get(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!parent) {
-    throwErrno(errno);
+  if (!folder) {
+    return;
   }
-  struct stat info {};
-  if (::fstat(parent.get(), &info) != 0) {
-    throwErrno(errno);
+  std::vector<std::string> names;
+  try {
+    names = DescriptorFiles::namesIn(folder->fd.get());
+  } catch (const std::system_error&) {
+    return;
   }
-  if (info.st_uid != locations.users->effectiveUserId() ||
-      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    throw UpdateFailure(kNotPrivate);
+  for (const std::string& name : names) {
+    if (!isRootName(name)) {
+      continue;
+    }
+    try {
+      FolderClaim::removeUnclaimed(folder->fd.get(), name);
+    } catch (const std::exception&) {
+      // What could not be removed now is tried again by the next sweep.
+    }
   }
-  const std::string name = std::string(update_wire::kWorkRootPrefix) + uuids.next();
-  if (::mkdirat(parent.get(), name.c_str(), 0700) != 0) {
-    throwErrno(errno);
+}
+
+bool UpdateWorkRoot::isRootName(std::string_view name) {
+  if (!name.starts_with(update_wire::kWorkRootPrefix)) {
+    return false;
   }
-  // The umask only removes bits; the exact mode comes from fchmod on the folder made.
-  const UniqueFd root(
-      ::openat(parent.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!root || ::fchmod(root.get(), 0700) != 0) {
-    throwErrno(errno);
-  }
-  return std::filesystem::path(temporary.get()) / name;
+  const std::string_view id = name.substr(update_wire::kWorkRootPrefix.size());
+  const auto canonical = canonicalUuid(id);
+  return canonical && *canonical == id;
 }
 
 std::filesystem::path UpdateWorkRoot::planFile(const std::filesystem::path& root) {

@@ -1,5 +1,7 @@
-// The private folder an installation is handed over in: its creation, the plan file and the
-// three marker files. Whether a root is private is judged by the installation security checks.
+// The private folder an installation is handed over in: its creation and claim, the plan file,
+// the three marker files, and the removal of roots that no live service or updater claims. Only
+// this code removes work roots other than one's own. Whether a root is private is judged by the
+// installation security checks.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/FolderClaim.h"
 #include "base/Uuid.h"
 #include "update/trust/UpdateInstallPlan.h"
 #include "update/trust/UpdateLocations.h"
@@ -20,9 +23,24 @@ class UpdateWorkRoot final {
  public:
   UpdateWorkRoot() = delete;
 
-  // "OrlithUpdate-<fresh UUID>" made exclusively, mode 0700 whatever the umask, directly in the
-  // resolved temporary folder. Throws std::system_error.
-  static std::filesystem::path create(const UpdateLocations& locations, UuidSource& uuids);
+  struct Created {
+    std::filesystem::path path;
+    // Held for as long as the root is worked on; it keeps the root from being swept.
+    FolderClaim claim;
+  };
+
+  // "OrlithUpdate-<fresh UUID>" made exclusively, mode 0700 whatever the umask, and claimed,
+  // directly in the user's folder for work roots (links above it resolved). That folder is made
+  // 0700 when missing; one that is a link or not private throws UpdateFailure "The updater
+  // handoff is not private.". Other errors throw std::system_error.
+  static Created create(const UpdateLocations& locations, UuidSource& uuids);
+  // Removes every work root of the user's folder that nobody claims: those of a service or
+  // updater that was killed or ended without removing its root. A claimed root, an entry of
+  // another name and a folder that is a link or not private are left as they are; errors leave
+  // what they concern for a later sweep.
+  static void removeUnclaimed(const UpdateLocations& locations);
+  // "OrlithUpdate-" and a canonical UUID: the names create() makes.
+  static bool isRootName(std::string_view name);
 
   static std::filesystem::path planFile(const std::filesystem::path& root);
   // Atomically, then mode 0600. Throws std::system_error.

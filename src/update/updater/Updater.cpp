@@ -101,6 +101,7 @@ struct Updater::Handoff {
   std::optional<std::string> backupName;
   bool applicationExited = false;
   bool putAtTarget = false;
+  FolderClaim claim;
 };
 
 void Updater::checkCancellation(Handoff& handoff) const {
@@ -136,6 +137,14 @@ void Updater::run(const std::vector<std::string>& arguments) {
     throw UpdateFailure(kNotPrivate);
   }
   InstallationSecurity::validatePrivateRoot(handoff.root, locations);
+  // Claimed before the service can hand the root over, and for the rest of the run, so no sweep
+  // takes it while this updater lives.
+  try {
+    handoff.claim = FolderClaim::claim(handoff.root);
+  } catch (const std::system_error&) {
+    throw UpdateFailure(kNotPrivate);
+  }
+  UpdateWorkRoot::removeUnclaimed(locations);
   checkCancellation(handoff);
   handoff.plan = UpdateWorkRoot::readPlan(handoff.planFile, *locations.users);
   const UpdateInstallPlan& plan = handoff.plan;

@@ -153,7 +153,7 @@ class UpdaterRecoveryTest : public ::testing::Test {
     parent_ = listener_.start(source_);
     EXPECT_GT(parent_, 0);
     RandomUuidSource rootNames;
-    root_ = UpdateWorkRoot::create(locations_, rootNames);
+    root_ = UpdateWorkRoot::create(locations_, rootNames).path;
     const auto candidate = root_ / "Orlith.app";
     UpdateTreeFiles::copy(source_.string(), candidate.string());
     UpdateInstallPlan plan;

@@ -139,7 +139,7 @@ class UpdateWorkRootTest : public ::testing::Test {
     std::filesystem::remove_all(tree_);
   }
 
-  path makeRoot() { return UpdateWorkRoot::create(locations_, uuids_); }
+  path makeRoot() { return UpdateWorkRoot::create(locations_, uuids_).path; }
 
   static mode_t modeOf(const path& p) {
     struct stat info {};
@@ -231,9 +231,10 @@ TEST_F(UpdateWorkRootTest, ReadPlanRefusesAPlanOwnedByAnotherUser) {
   EXPECT_THROW(UpdateWorkRoot::readPlan(UpdateWorkRoot::planFile(root), otherUser), UpdateFailure);
 }
 
+// Not the app's packages folder, <cache>/OrlithUpdates, whose clean-up must never meet a root.
 TEST(UpdateLocationsTest, WorkRootsGoToTheUsersOwnFolderFromTheUserDatabase) {
   EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, "/home/ada")),
-            "/home/ada/.cache/OrlithUpdates");
+            "/home/ada/.cache/OrlithUpdateWork");
   EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, std::nullopt)),
             "/tmp/orlith-updates-1000");
   EXPECT_EQ(UpdateLocations::userTemporaryFolder(test::FakeUserDatabase(1000, "relative")),

@@ -115,7 +115,9 @@ class CoordinatorFixture : public ::testing::Test {
     };
     d.removePackagesExcept = [this](std::optional<std::filesystem::path> keep) {
       pruned.push_back(keep);
+      return prune();
     };
+    d.removeUnclaimedWorkRoots = [this] { ++workRootSweeps; };
     coordinator = std::make_shared<UpdateCoordinator>(std::move(d), time, uuids, "1.0.0");
     coordinator->changed().connect([this] { snapshots.push_back(coordinator->snapshot()); });
   }
@@ -157,6 +159,11 @@ class CoordinatorFixture : public ::testing::Test {
         ("Orlith-" + wanted.version + ".zip");
   }
 
+  Task<void> prune() {
+    if (holdPrunes)
+      co_await pruneGate.wait();
+  }
+
   Task<std::shared_ptr<UpdateInstalling>> makeInstaller() {
     ++installersMade;
     if (makeInstallerError)
@@ -194,6 +201,9 @@ class CoordinatorFixture : public ::testing::Test {
   TerminateAnswer terminateAnswer = TerminateAnswer::quitting;
   int terminateCalls = 0;
   std::vector<std::optional<std::filesystem::path>> pruned;
+  bool holdPrunes = false;
+  Gate pruneGate;
+  int workRootSweeps = 0;
 
   std::shared_ptr<UpdateCoordinator> coordinator;
   std::vector<UpdateSnapshot> snapshots;

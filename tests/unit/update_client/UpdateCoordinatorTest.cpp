@@ -182,6 +182,27 @@ TEST_F(CoordinatorRoadTest, ANewPackageRemovesThePreviousOnesFolderOnly) {
   EXPECT_EQ(pruned[1], std::filesystem::path("/cache/OrlithUpdates/2/Orlith-1.1.0.zip"));
 }
 
+// A removal lists the folder when it starts: a download must not make its folder before the
+// removal has ended, whether the check comes from the launch or from the menu.
+TEST_F(CoordinatorRoadTest, NoDownloadStartsBeforeTheLaunchRemovalOfPackagesHasEnded) {
+  holdPrunes = true;
+  offer();
+  coordinator->start();
+  run();
+  EXPECT_EQ(workRootSweeps, 1);
+  EXPECT_EQ(checkCount, 1);
+  EXPECT_EQ(downloadCount, 0);
+  EXPECT_EQ(now().stage, S::downloading);
+  coordinator->checkForUpdates();
+  run();
+  EXPECT_EQ(downloadCount, 0);
+  pruneGate.releaseOne();
+  run();
+  EXPECT_EQ(downloadCount, 1);
+  EXPECT_EQ(now().stage, S::ready);
+  ASSERT_EQ(pruned.size(), 1u);
+}
+
 using CoordinatorTimingTest = Fixture;
 
 TEST_F(CoordinatorTimingTest,

@@ -17,6 +17,7 @@
 #include "update/client/UpdateCoordinator.h"
 #include "update/client/UpdateDownloader.h"
 #include "update/client/UpdateInstallerClient.h"
+#include "update/trust/UpdateWorkRoot.h"
 
 namespace {
 
@@ -135,8 +136,15 @@ int main() {
     g_main_loop_quit(loop);
     return TerminateAnswer::quitting;
   };
-  dependencies.removePackagesExcept = [packages](std::optional<std::filesystem::path> keep) {
+  dependencies.removePackagesExcept =
+      [packages](std::optional<std::filesystem::path> keep) -> Task<void> {
     UpdateDownloader::removePackagesExcept(packages, keep);
+    co_return;
+  };
+  // The tree's own work roots, never the account's.
+  dependencies.removeUnclaimedWorkRoots = [] {
+    if (const auto locations = test::testTreeLocations())
+      UpdateWorkRoot::removeUnclaimed(*locations);
   };
 
   auto coordinator =
