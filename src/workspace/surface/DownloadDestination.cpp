@@ -2,6 +2,7 @@
 // payload is moved within the folder it was staged in.
 #include "workspace/surface/DownloadDestination.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
 #include <stdio.h>
@@ -13,8 +14,10 @@
 #include <cerrno>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "base/LocalizedStrings.h"
+#include "base/WorkerPool.h"
 
 namespace orlith {
 namespace {
@@ -220,6 +223,14 @@ std::filesystem::path DownloadDestination::stage(const std::filesystem::path& do
   const std::string stagingName = std::string(kStagingPrefix) + id_;
   if (::mkdirat(folder.get(), stagingName.c_str(), 0700) != 0)
     throwErrno("cannot make the download's staging folder");
+  try {
+    claim_ = FolderClaim::claim(folder.get(), stagingName);
+  } catch (const std::system_error& error) {
+    throw std::system_error(error.code(), "cannot claim the download's staging folder");
+  }
+  // Only now, so the sweep can never take this download's own folder.
+  WorkerPool::shared().submit(
+      [downloadsFolder] { removeUnclaimedStagingFolders(downloadsFolder); });
   downloadsFolder_ = downloadsFolder;
   staging_ = downloadsFolder / stagingName;
   // Room for a number: " (9999)" is seven bytes.
@@ -272,6 +283,9 @@ std::filesystem::path DownloadDestination::finish() {
     throw std::system_error(error, std::generic_category(), "the download has no payload");
   }
   // Never delete what was downloaded: it stays in its own folder, and the person is told where.
+  // The mark keeps a later sweep from taking it once this process has let go of its claim.
+  Descriptor kept(::openat(staging.get(), std::string(kKeptMarker).c_str(),
+                           O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
   std::filesystem::path keptAt = *staging_ / kPayloadName;
   staging_.reset();
   leaveRegistry();
@@ -286,9 +300,51 @@ void DownloadDestination::discard() {
     std::filesystem::remove_all(*staging_, ignored);
     staging_.reset();
   }
+  claim_ = FolderClaim();
   leaveRegistry();
   if (state_ != State::finished && state_ != State::kept)
     state_ = State::discarded;
+}
+
+void DownloadDestination::removeUnclaimedStagingFolders(
+    const std::filesystem::path& downloadsFolder) {
+  const Descriptor folder(::open(downloadsFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0)
+    return;
+  std::vector<std::string> names;
+  {
+    const int own = ::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
+    if (dir == nullptr) {
+      if (own >= 0)
+        ::close(own);
+      return;
+    }
+    while (const dirent* entry = ::readdir(dir))
+      names.emplace_back(entry->d_name);
+    ::closedir(dir);
+  }
+  for (const std::string& name : names) {
+    if (!isStagingFolderName(name))
+      continue;
+    struct stat mark {};
+    const std::string kept = name + "/" + std::string(kKeptMarker);
+    if (::fstatat(folder.get(), kept.c_str(), &mark, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+      continue;
+    try {
+      FolderClaim::removeUnclaimed(folder.get(), name);
+    } catch (const std::exception&) {
+      // Left for the next sweep; nothing depends on its absence.
+    }
+  }
+}
+
+bool DownloadDestination::isStagingFolderName(std::string_view name) {
+  if (!name.starts_with(kStagingPrefix))
+    return false;
+  const std::string_view id = name.substr(kStagingPrefix.size());
+  const auto canonical = canonicalUuid(id);
+  return canonical && *canonical == id;
 }
 
 }  // namespace orlith

@@ -1,6 +1,7 @@
 // One download's place on disk: registered while it runs, written as "payload" into its own
 // staging folder inside Downloads, and moved out under a safe, unused name when it finishes.
-// Every way out (finish, failure, cancel, destruction) leaves no staging folder and no entry.
+// Every way out (finish, failure, cancel, destruction) leaves no staging folder and no entry, and
+// the staging folders of a killed app are swept once no live download claims them.
 #pragma once
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/FolderClaim.h"
 #include "base/Uuid.h"
 #include "workspace/surface/ActiveDownloads.h"
 
@@ -40,6 +42,8 @@ class DownloadDestination {
   static constexpr std::string_view kStagingPrefix = ".orlith-download-";
   static constexpr std::string_view kPayloadName = "payload";
   static constexpr std::string_view kFallbackName = "Download";
+  // In a staging folder whose finished file could be given no name: the person's file, kept.
+  static constexpr std::string_view kKeptMarker = "kept";
   static constexpr std::size_t kMaxNameBytes = 255;
 
   enum class State { registered, staged, finished, kept, discarded };
@@ -78,6 +82,10 @@ class DownloadDestination {
   // nothing is left. Every rule holds for the final name.
   static std::string sanitisedFileName(std::string_view suggested,
                                        std::size_t maxBytes = kMaxNameBytes);
+  // Removes the staging folders in `downloadsFolder` that no live download claims: what a
+  // killed app left. A folder holding a kept file and entries of other names stay.
+  static void removeUnclaimedStagingFolders(const std::filesystem::path& downloadsFolder);
+  static bool isStagingFolderName(std::string_view name);
   // "name (n).ext" within kMaxNameBytes; n = 1 gives the name itself.
   static std::string numberedFileName(const std::string& name, int number);
 
@@ -91,6 +99,8 @@ class DownloadDestination {
   std::filesystem::path downloadsFolder_;
   std::optional<std::filesystem::path> staging_;
   std::string fileName_;
+  // Held while the staging folder is this download's, so no sweep takes it.
+  FolderClaim claim_;
   bool registered_ = true;
 };
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -229,6 +230,30 @@ class UpdateRoadTest : public ::testing::Test {
 
   bool workFoldersEmpty() const { return namesIn(tree_ / "tmp").empty(); }
 
+  // The stand-in at the build's origin serving the release, for the coordinator app's road.
+  std::unique_ptr<testing::StandinProcess> serveRelease() {
+    const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
+    std::filesystem::copy_file(std::string(ORLITH_DEV_DIR) + "/ca.pem", home_ / "ca.pem",
+                               std::filesystem::copy_options::overwrite_existing);
+    control_["origin"] = origin;
+    return std::make_unique<testing::StandinProcess>(
+        ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 15s,
+        std::vector<std::string>{"--release", release_.string(), "--port",
+                                 std::to_string(ORLITH_STANDIN_PORT)});
+  }
+
+  // Every file below `folder`, with its content.
+  std::map<std::string, std::string> filesBelow(const std::filesystem::path& folder) const {
+    std::map<std::string, std::string> files;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder)) {
+      if (item.is_regular_file()) {
+        files[std::filesystem::relative(item.path(), folder).string()] =
+            test::readFile(item.path());
+      }
+    }
+    return files;
+  }
+
   // Running processes of the test tree whose program is the named one of a bundle.
   std::vector<pid_t> runningPrograms(const std::string& executable) const {
     std::vector<pid_t> found;
@@ -343,6 +368,69 @@ TEST_F(UpdateRoadTest, CoordinatorChecksDownloadsPreparesAndInstallsFromTheStand
       << test::readFile(home_ / "results.log");
   // The package stays in its folder of the caches.
   EXPECT_EQ(namesIn(home_ / "cache/OrlithUpdates").size(), 1u);
+}
+
+// The packages folder and the work-root folder are the update road's own only as real private
+// folders. Either one a link to a folder of the person's files: the launch and the update
+// attempt fail clearly and leave every file there, even those named as the road names its own.
+// Put right, the next launch installs.
+TEST_F(UpdateRoadTest, FoldersThatAreLinksAreRefusedWithEveryFileLeftAndPutRightTheUpdateInstalls) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
+  const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
+  makeRelease("1.1.0", origin + "/downloads/");
+  std::unique_ptr<testing::StandinProcess> standin;
+  try {
+    standin = serveRelease();
+  } catch (const std::exception& error) {
+    FAIL() << "the stand-in cannot serve the build's origin " << origin << ": " << error.what();
+  }
+  const auto documents = home_ / "Documents";
+  test::writeFile(documents / "notes.txt", "notes");
+  test::writeFile(documents / "00000000-0000-4000-8000-00000000000A/Orlith-1.0.0.zip", "mine");
+  test::writeFile(documents / "OrlithUpdate-00000000-0000-4000-8000-00000000000B/InstallPlan.json",
+                  "mine too");
+  const auto before = filesBelow(documents);
+  const auto packages = home_ / "cache/OrlithUpdates";
+  const auto work = tree_ / "tmp";
+  std::filesystem::create_directories(packages.parent_path());
+  std::filesystem::remove(work);
+
+  struct Case {
+    const char* name;
+    std::filesystem::path link;
+    std::filesystem::path real;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"packages folder", packages, work, "The folder for update downloads is not private: "},
+      {"work-root folder", work, packages, "The updater handoff is not private."},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(c.link);
+    std::filesystem::create_directory_symlink(documents, c.link);
+    std::filesystem::create_directories(c.real);
+    test::writeFile(home_ / "results.log", "");
+    const pid_t child = start(app, Json::object());
+    ASSERT_TRUE(
+        waitFor([&] { return !results().empty() && results().back()["step"] == "failed"; }, 120s))
+        << c.name << ": " << test::readFile(home_ / "results.log");
+    const std::string error = results().back()["error"];
+    EXPECT_TRUE(error.starts_with(c.error)) << c.name << ": " << error;
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(waitFor([&] { return treeIsQuiet(); }, 30s)) << c.name;
+    EXPECT_EQ(filesBelow(documents), before) << c.name;
+    EXPECT_EQ(versionAt(app), "1.0.0") << c.name;
+    std::filesystem::remove(c.link);
+  }
+
+  std::filesystem::create_directories(packages);
+  std::filesystem::create_directories(work);
+  start(app, {{"1.1.0", {"stay"}}});
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1 && workFoldersEmpty(); }, 120s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), "1.1.0");
+  EXPECT_EQ(filesBelow(documents), before);
 }
 
 // The app's installer client against the real service, which the test stops in the middle of
@@ -559,6 +647,9 @@ TEST_P(UpdaterKilledTest, LeavesAWorkingAppAndTheNextUpdateRuns) {
   for (const std::string& name : namesIn(applications_)) {
     EXPECT_TRUE(name == "Orlith.app" || name.starts_with(".Orlith-")) << name;
   }
+  // The killed updater's root went with the next service's start; the next road's own with its
+  // updater.
+  EXPECT_TRUE(waitFor([&] { return workFoldersEmpty(); }, 30s)) << namesIn(tree_ / "tmp").size();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -567,6 +658,90 @@ INSTANTIATE_TEST_SUITE_P(
                       KillCase{"WaitingForExit", KillPoint::waitingForExit, "1.0.0", false},
                       KillCase{"Launching", KillPoint::launching, "1.1.0", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+enum class ServiceKillPoint { afterPrepare, updaterStarting };
+
+struct ServiceKillCase {
+  const char* name;
+  ServiceKillPoint point;
+};
+
+void PrintTo(const ServiceKillCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ServiceKilledTest : public UpdateRoadTest,
+                          public ::testing::WithParamInterface<ServiceKillCase> {};
+
+// A service killed with its work root, alone or with the updater it had just started: nothing
+// is left to remove the root but the next service, which does.
+TEST_P(ServiceKilledTest, LeavesAWorkRootThatTheNextRoadRemoves) {
+  const ServiceKillCase& c = GetParam();
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  const bool prepared = c.point == ServiceKillPoint::afterPrepare;
+  const Json modes{{"1.0.0", {prepared ? "prepare-and-wait" : "update", "update"}},
+                   {"1.1.0", {"stay"}}};
+  const pid_t child = start(app, modes);
+  std::vector<pid_t> killed;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (std::chrono::steady_clock::now() < deadline && killed.empty()) {
+    if (prepared ? results().size() == 1 : !runningPrograms("OrlithUpdater").empty()) {
+      killed = runningPrograms("OrlithUpdateInstaller");
+      if (!prepared) {
+        const auto updater = runningPrograms("OrlithUpdater");
+        killed.insert(killed.end(), updater.begin(), updater.end());
+      }
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_FALSE(killed.empty()) << test::readFile(home_ / "results.log");
+  for (const pid_t pid : killed) {
+    ::kill(pid, SIGKILL);
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ASSERT_TRUE(waitFor([&] { return treeIsQuiet(); }, 30s));
+  const auto left = namesIn(tree_ / "tmp");
+  ASSERT_EQ(left.size(), 1u) << test::readFile(home_ / "results.log");
+
+  start(app, modes);
+  ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1; }, 60s))
+      << test::readFile(home_ / "results.log");
+  EXPECT_EQ(versionAt(app), "1.1.0");
+  EXPECT_TRUE(waitFor([&] { return workFoldersEmpty(); }, 30s)) << namesIn(tree_ / "tmp").size();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, ServiceKilledTest,
+    ::testing::Values(ServiceKillCase{"AfterPrepare", ServiceKillPoint::afterPrepare},
+                      ServiceKillCase{"WithTheStartingUpdater", ServiceKillPoint::updaterStarting}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A second launch starts a service of its own, whose sweep must pass over the root the first
+// launch's service still holds.
+TEST_F(UpdateRoadTest, AWorkRootInUseSurvivesTheNextServicesSweep) {
+  const auto app = applications_ / "Orlith.app";
+  makeApp(app, "1.0.0");
+  makeRelease();
+  const pid_t first = start(app, {{"1.0.0", {"prepare-and-wait", "update"}}});
+  ASSERT_TRUE(waitFor([&] { return results().size() == 1; }, 60s));
+  ASSERT_TRUE(results()[0]["token"].is_string()) << results()[0].dump();
+  const auto held = namesIn(tree_ / "tmp");
+  ASSERT_EQ(held.size(), 1u);
+  const auto plan = tree_ / "tmp" / held[0] / std::string(update_wire::kPlanFileName);
+  ASSERT_TRUE(std::filesystem::exists(plan));
+
+  const pid_t second = start(app, {{"1.0.0", {"prepare-and-wait", "update"}}});
+  ASSERT_TRUE(waitFor([&] { return results().size() == 2; }, 60s));
+  EXPECT_EQ(results()[1]["ok"], false) << "only one copy may update at a time";
+  ::waitpid(second, nullptr, 0);
+  EXPECT_TRUE(std::filesystem::exists(plan));
+  EXPECT_EQ(namesIn(tree_ / "tmp"), held);
+  ::kill(first, SIGKILL);
+  ::waitpid(first, nullptr, 0);
+}
 
 struct OtherTeamCase {
   const char* name;

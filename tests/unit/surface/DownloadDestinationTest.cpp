@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "support/HoldingChild.h"
 #include "support/SequentialUuidSource.h"
 #include "support/TemporaryDirectory.h"
 
@@ -191,8 +192,37 @@ TEST_F(DownloadDestinationTest, RefusedNameGivesWayToAPlainOneAndNothingIsEverDe
     EXPECT_EQ(contents(keptAt), "precious") << "what was downloaded stays, also after discard";
     DownloadProblem problem{"kept.bin", keptAt};
     EXPECT_NE(problem.body().find(keptAt.string()), std::string::npos) << problem.body();
+    DownloadDestination::removeUnclaimedStagingFolders(folder_.path());
+    EXPECT_EQ(contents(keptAt), "precious") << "a kept file is never swept";
   }
   EXPECT_EQ(contents(folder_.path() / "Download.txt"), "older");
+}
+
+// A killed app leaves its download's staging folder behind; the sweep takes it once nothing
+// claims it, and never the folder of a download still running.
+TEST_F(DownloadDestinationTest, StagingFoldersOfAKilledAppAreSweptAndRunningOnesStay) {
+  const auto killed = std::make_unique<testing::HoldingChild>([this] {
+    ActiveDownloads registry;
+    RandomUuidSource uuids;
+    // Held until the child is killed, as a download in flight holds its folder.
+    static std::unique_ptr<DownloadDestination> running;
+    running = std::make_unique<DownloadDestination>(registry, uuids);
+    const auto payload = running->stage(folder_.path(), "big.iso");
+    std::ofstream(payload) << "half of it";
+    return payload.parent_path().string();
+  });
+  const std::filesystem::path left = killed->report();
+  ASSERT_TRUE(std::filesystem::exists(left / "payload")) << killed->report();
+  killed->kill();
+  DownloadDestination running(registry_, uuids_);
+  write(running.stage(folder_.path(), "running.bin"), "so far");
+  write(folder_.path() / ".orlith-download-notes", "not a staging folder");
+
+  DownloadDestination::removeUnclaimedStagingFolders(folder_.path());
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(*running.stagingFolder() / "payload"));
+  EXPECT_TRUE(std::filesystem::exists(folder_.path() / ".orlith-download-notes"));
+  EXPECT_EQ(running.finish(), folder_.path() / "running.bin");
 }
 
 }  // namespace
