@@ -379,6 +379,85 @@ TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoI
   EXPECT_EQ(versionOf(applications_ / entries[0]), running);
 }
 
+// The packages folder and the work-root folder as links to a folder of the person's files: the
+// launch and each update attempt fail and leave every file there, even those named as the
+// update's own. Each folder put right, the next attempt goes one step further, to the end.
+TEST_F(InstalledProgram, FoldersThatAreLinksLoseNoFileAndPutRightTheUpdateGetsReady) {
+  const std::filesystem::path installed = applications_ / "Orlith.app";
+  copyBundle(installed);
+  makeRelease();
+  publishRelease();
+  const std::filesystem::path documents = tree_ / "home/Documents";
+  const std::map<std::string, std::string> files = {
+      {"notes.txt", "notes"},
+      {"00000000-0000-4000-8000-00000000000A/Orlith-1.0.zip", "mine"},
+      {"OrlithUpdate-00000000-0000-4000-8000-00000000000B/InstallPlan.json", "mine too"}};
+  for (const auto& [name, content] : files) {
+    std::filesystem::create_directories((documents / name).parent_path());
+    std::ofstream(documents / name) << content;
+  }
+  const auto filesLeft = [&] {
+    std::map<std::string, std::string> found;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(documents))
+      if (item.is_regular_file())
+        found[std::filesystem::relative(item.path(), documents).string()] = readText(item.path());
+    return found;
+  };
+  const std::filesystem::path packages = tree_ / "xdg/cache/OrlithUpdates";
+  const std::filesystem::path work = tree_ / "tmp";
+  std::filesystem::remove(work);
+  std::filesystem::create_directory_symlink(documents, packages);
+  std::filesystem::create_directory_symlink(documents, work);
+
+  RunningCopy copy;
+  changes_ = std::make_unique<testing::AccessibleChanges>([](const testing::AccessibleChange&) {});
+  const pid_t first = start(installed);
+  copy = shown(first);
+  ASSERT_TRUE(copy.indicatorButton) << "no indicator on the accessibility bus";
+  ASSERT_TRUE(testing::spinUntil(
+      [&] { return testing::descriptionOf(copy.indicator.get()) == "Couldn't update Orlith"; },
+      60s))
+      << testing::descriptionOf(copy.indicator.get());
+  EXPECT_EQ(filesLeft(), files);
+
+  ASSERT_TRUE(testing::activate(copy.indicatorButton.get()));
+  Panel panel;
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
+        return panel.heading && panel.primary;
+      },
+      10s));
+  // The download now lands; the installer refuses its folder of work roots.
+  std::filesystem::remove(packages);
+  std::size_t from = changes_->all().size();
+  ASSERT_TRUE(testing::activate(panel.primary.get()));
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        return copy.announced(*changes_, "Verifying update", from) &&
+               testing::descriptionOf(copy.indicator.get()) == "Couldn't update Orlith";
+      },
+      120s))
+      << ::testing::PrintToString(copy.statuses(*changes_, from));
+  EXPECT_EQ(filesLeft(), files);
+  EXPECT_TRUE(std::filesystem::is_directory(packages) && !std::filesystem::is_symlink(packages));
+
+  std::filesystem::remove(work);
+  std::filesystem::create_directory(work);
+  ASSERT_TRUE(testing::spinUntil(
+      [&] {
+        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
+        return panel.primary != nullptr;
+      },
+      10s));
+  from = changes_->all().size();
+  ASSERT_TRUE(testing::activate(panel.primary.get()));
+  EXPECT_TRUE(
+      testing::spinUntil([&] { return copy.announced(*changes_, "Ready to update", from); }, 120s))
+      << ::testing::PrintToString(copy.statuses(*changes_, from));
+  EXPECT_EQ(filesLeft(), files);
+}
+
 TEST_F(InstalledProgram, InstallsTheCopyInDownloadsThroughTheOfferAndOpensTheInstalledCopy) {
   const std::filesystem::path downloaded = tree_ / "home/Downloads/Orlith.app";
   copyBundle(downloaded);
