@@ -1,4 +1,4 @@
-// Descriptor-relative tree removal.
+// Descriptor-relative listing and tree removal.
 #include "base/DescriptorTree.h"
 
 #include <dirent.h>
@@ -16,37 +16,6 @@ namespace {
 
 [[noreturn]] void throwErrno(int error) {
   throw std::system_error(error, std::generic_category());
-}
-
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-// The names in the folder, read through a descriptor of its own so the caller's is untouched.
-std::vector<std::string> namesIn(int folder) {
-  const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (own < 0) {
-    throwErrno(errno);
-  }
-  const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(own));
-  if (!dir) {
-    const int error = errno;
-    ::close(own);
-    throwErrno(error);
-  }
-  std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
-    errno = 0;
-  }
-  if (errno != 0) {
-    throwErrno(errno);
-  }
-  return names;
 }
 
 }  // namespace
@@ -84,6 +53,35 @@ void DescriptorTree::removeContents(int folder) {
   for (const std::string& name : namesIn(folder)) {
     remove(folder, name);
   }
+}
+
+std::vector<std::string> DescriptorTree::namesIn(int folder) {
+  struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+  };
+  const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (own < 0) {
+    throwErrno(errno);
+  }
+  const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(own));
+  if (!dir) {
+    const int error = errno;
+    ::close(own);
+    throwErrno(error);
+  }
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.push_back(name);
+    }
+    errno = 0;
+  }
+  if (errno != 0) {
+    throwErrno(errno);
+  }
+  return names;
 }
 
 }  // namespace orlith

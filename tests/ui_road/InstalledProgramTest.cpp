@@ -283,6 +283,19 @@ Panel panelOf(const RunningCopy& copy, const std::string& heading, const std::st
   return panel;
 }
 
+// The panel open on a failed check, with its button to try again; parts not found within 10 s
+// are left empty.
+Panel panelOfFailedCheck(const RunningCopy& copy) {
+  Panel panel;
+  testing::spinUntil(
+      [&] {
+        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
+        return panel.heading && panel.primary;
+      },
+      10s);
+  return panel;
+}
+
 TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoIt) {
   const std::filesystem::path installed = applications_ / "Orlith.app";
   copyBundle(installed);
@@ -314,14 +327,8 @@ TEST_F(InstalledProgram, FindsTheNewerReleaseFollowsItInThePanelAndRestartsIntoI
       << testing::descriptionOf(copy.indicator.get());
 
   ASSERT_TRUE(testing::activate(copy.indicatorButton.get()));
-  Panel panel;
-  ASSERT_TRUE(testing::spinUntil(
-      [&] {
-        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
-        return panel.heading && panel.primary;
-      },
-      10s))
-      << "the panel did not open on the failed check";
+  const Panel panel = panelOfFailedCheck(copy);
+  ASSERT_TRUE(panel.heading && panel.primary) << "the panel did not open on the failed check";
   ASSERT_TRUE(panel.version);
   EXPECT_EQ(testing::nameOf(panel.version.get()), running);
 
@@ -421,13 +428,8 @@ TEST_F(InstalledProgram, FoldersThatAreLinksLoseNoFileAndPutRightTheUpdateGetsRe
   EXPECT_EQ(filesLeft(), files);
 
   ASSERT_TRUE(testing::activate(copy.indicatorButton.get()));
-  Panel panel;
-  ASSERT_TRUE(testing::spinUntil(
-      [&] {
-        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
-        return panel.heading && panel.primary;
-      },
-      10s));
+  Panel panel = panelOfFailedCheck(copy);
+  ASSERT_TRUE(panel.primary);
   // The download now lands; the installer refuses its folder of work roots.
   std::filesystem::remove(packages);
   std::size_t from = changes_->all().size();
@@ -444,12 +446,8 @@ TEST_F(InstalledProgram, FoldersThatAreLinksLoseNoFileAndPutRightTheUpdateGetsRe
 
   std::filesystem::remove(work);
   std::filesystem::create_directory(work);
-  ASSERT_TRUE(testing::spinUntil(
-      [&] {
-        panel = panelOf(copy, "Couldn't update Orlith", "Try again");
-        return panel.primary != nullptr;
-      },
-      10s));
+  panel = panelOfFailedCheck(copy);
+  ASSERT_TRUE(panel.primary);
   from = changes_->all().size();
   ASSERT_TRUE(testing::activate(panel.primary.get()));
   EXPECT_TRUE(

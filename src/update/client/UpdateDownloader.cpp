@@ -118,29 +118,11 @@ std::filesystem::path UpdateDownloader::defaultPackagesFolder() {
 
 void UpdateDownloader::removePackagesExcept(const std::filesystem::path& packagesFolder,
                                             const std::optional<std::filesystem::path>& keep) {
-  std::optional<PrivateFolder::Opened> folder;
-  try {
-    folder = openPackages(packagesFolder, FolderCreation::never);
-  } catch (const std::exception&) {
-    // Nothing in a folder that is a link or not private is the app's to remove; the next
-    // download reports the folder.
-    return;
-  }
-  if (!folder) {
-    return;
-  }
   const std::string kept = keep ? keep->parent_path().filename().string() : std::string();
-  std::vector<std::string> names;
-  try {
-    names = DescriptorFiles::namesIn(folder->fd.get());
-  } catch (const std::system_error&) {
-    return;
-  }
-  for (const std::string& name : names) {
-    if (isPackageFolderName(name) && name != kept) {
-      removeQuietly(folder->fd.get(), name);
-    }
-  }
+  PrivateFolder::visitOwnEntries(
+      packagesFolder, ::geteuid(),
+      [&kept](std::string_view name) { return isPackageFolderName(name) && name != kept; },
+      [](int folder, const std::string& name) { DescriptorTree::remove(folder, name); });
 }
 
 bool UpdateDownloader::isPackageFolderName(std::string_view name) {

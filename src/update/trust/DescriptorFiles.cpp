@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/DescriptorTree.h"
 #include "base/Sha256.h"
 #include "update/trust/UpdateWire.h"
 
@@ -35,31 +36,7 @@ UniqueFd DescriptorFiles::openRegularFile(int folder, const std::string& name) {
 }
 
 std::vector<std::string> DescriptorFiles::namesIn(int folder) {
-  struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-  };
-  const int copy = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (copy < 0) {
-    throwErrno(errno);
-  }
-  const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(copy));
-  if (!dir) {
-    const int error = errno;
-    ::close(copy);
-    throwErrno(error);
-  }
-  std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
-    errno = 0;
-  }
-  if (errno != 0) {
-    throwErrno(errno);
-  }
+  std::vector<std::string> names = DescriptorTree::namesIn(folder);
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "update/trust/DescriptorFiles.h"
 #include "update/trust/UpdateFailure.h"
@@ -77,6 +78,35 @@ std::optional<PrivateFolder::Opened> PrivateFolder::open(const std::filesystem::
     throw UpdateFailure(refusal);
   }
   return opened;
+}
+
+void PrivateFolder::visitOwnEntries(
+    const std::filesystem::path& folder, uid_t user,
+    const std::function<bool(std::string_view name)>& ours,
+    const std::function<void(int folder, const std::string& name)>& visit) {
+  std::optional<Opened> opened;
+  std::vector<std::string> names;
+  try {
+    opened = open(folder, user, FolderCreation::never, folder.string());
+    if (!opened) {
+      return;
+    }
+    names = DescriptorFiles::namesIn(opened->fd.get());
+  } catch (const std::exception&) {
+    // Nothing in a folder that is a link or not private is ours; whoever makes something there
+    // next is refused with the reason.
+    return;
+  }
+  for (const std::string& name : names) {
+    if (!ours(name)) {
+      continue;
+    }
+    try {
+      visit(opened->fd.get(), name);
+    } catch (const std::exception&) {
+      // Left for the next visit; nothing depends on its absence.
+    }
+  }
 }
 
 }  // namespace orlith

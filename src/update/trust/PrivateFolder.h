@@ -7,8 +7,10 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "update/trust/UniqueFd.h"
 
@@ -35,6 +37,13 @@ class PrivateFolder final {
   // not private throws UpdateFailure(refusal); other errors throw std::system_error.
   static std::optional<Opened> open(const std::filesystem::path& folder, uid_t user,
                                     FolderCreation creation, const std::string& refusal);
+  // Calls `visit` with the open folder and the name of each entry that `ours` accepts. A folder
+  // that is missing, a link, not private or unreadable is passed over, and so is an entry whose
+  // visit throws: what is left is for a later visit.
+  static void visitOwnEntries(
+      const std::filesystem::path& folder, uid_t user,
+      const std::function<bool(std::string_view name)>& ours,
+      const std::function<void(int folder, const std::string& name)>& visit);
 };
 
 }  // namespace orlith

@@ -62,34 +62,9 @@ UpdateWorkRoot::Created UpdateWorkRoot::create(const UpdateLocations& locations,
 }
 
 void UpdateWorkRoot::removeUnclaimed(const UpdateLocations& locations) {
-  std::optional<PrivateFolder::Opened> folder;
-  try {
-    folder = PrivateFolder::open(locations.temporaryFolder, locations.users->effectiveUserId(),
-                                 FolderCreation::never, kNotPrivate);
-  } catch (const std::exception&) {
-    // A folder that is not private is refused when a root is to be made there; nothing in it
-    // is ours to remove.
-    return;
-  }
-  if (!folder) {
-    return;
-  }
-  std::vector<std::string> names;
-  try {
-    names = DescriptorFiles::namesIn(folder->fd.get());
-  } catch (const std::system_error&) {
-    return;
-  }
-  for (const std::string& name : names) {
-    if (!isRootName(name)) {
-      continue;
-    }
-    try {
-      FolderClaim::removeUnclaimed(folder->fd.get(), name);
-    } catch (const std::exception&) {
-      // What could not be removed now is tried again by the next sweep.
-    }
-  }
+  PrivateFolder::visitOwnEntries(
+      locations.temporaryFolder, locations.users->effectiveUserId(), isRootName,
+      [](int folder, const std::string& name) { FolderClaim::removeUnclaimed(folder, name); });
 }
 
 bool UpdateWorkRoot::isRootName(std::string_view name) {

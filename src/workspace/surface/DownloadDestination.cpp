@@ -2,7 +2,6 @@
 // payload is moved within the folder it was staged in.
 #include "workspace/surface/DownloadDestination.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
 #include <stdio.h>
@@ -16,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/DescriptorTree.h"
 #include "base/LocalizedStrings.h"
 #include "base/WorkerPool.h"
 
@@ -312,17 +312,10 @@ void DownloadDestination::removeUnclaimedStagingFolders(
   if (folder.get() < 0)
     return;
   std::vector<std::string> names;
-  {
-    const int own = ::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
-    if (dir == nullptr) {
-      if (own >= 0)
-        ::close(own);
-      return;
-    }
-    while (const dirent* entry = ::readdir(dir))
-      names.emplace_back(entry->d_name);
-    ::closedir(dir);
+  try {
+    names = DescriptorTree::namesIn(folder.get());
+  } catch (const std::system_error&) {
+    return;
   }
   for (const std::string& name : names) {
     if (!isStagingFolderName(name))

@@ -79,6 +79,7 @@ class UpdateRoadTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    standin_.reset();
     for (const Launch& launch : launches()) {
       ::kill(launch.pid, SIGKILL);
     }
@@ -230,16 +231,27 @@ class UpdateRoadTest : public ::testing::Test {
 
   bool workFoldersEmpty() const { return namesIn(tree_ / "tmp").empty(); }
 
-  // The stand-in at the build's origin serving the release, for the coordinator app's road.
-  std::unique_ptr<testing::StandinProcess> serveRelease() {
-    const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
+  static std::string standinOrigin() {
+    return "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
+  }
+
+  // The stand-in at the build's origin serving the release, for the coordinator app's road;
+  // false, with the reason reported, when it cannot serve there.
+  bool serveRelease() {
     std::filesystem::copy_file(std::string(ORLITH_DEV_DIR) + "/ca.pem", home_ / "ca.pem",
                                std::filesystem::copy_options::overwrite_existing);
-    control_["origin"] = origin;
-    return std::make_unique<testing::StandinProcess>(
-        ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 15s,
-        std::vector<std::string>{"--release", release_.string(), "--port",
-                                 std::to_string(ORLITH_STANDIN_PORT)});
+    control_["origin"] = standinOrigin();
+    try {
+      standin_ = std::make_unique<testing::StandinProcess>(
+          ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 15s,
+          std::vector<std::string>{"--release", release_.string(), "--port",
+                                   std::to_string(ORLITH_STANDIN_PORT)});
+      return true;
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "the stand-in cannot serve the build's origin " << standinOrigin() << ": "
+                    << error.what();
+      return false;
+    }
   }
 
   // Every file below `folder`, with its content.
@@ -298,6 +310,7 @@ class UpdateRoadTest : public ::testing::Test {
   test::TestTeam team_;
   SealingKey manifestKey_ = SealingKey::generate();
   Json control_ = Json::object();
+  std::unique_ptr<testing::StandinProcess> standin_;
 };
 
 TEST_F(UpdateRoadTest, ReplaceSwapsRelaunchesAndKeepsThePreviousCopyWithNoInheritedEnvironment) {
@@ -333,21 +346,10 @@ TEST_F(UpdateRoadTest, ReplaceSwapsRelaunchesAndKeepsThePreviousCopyWithNoInheri
 // The app's own road: its coordinator checks the stand-in at the build's origin, downloads the
 // signed release, has the real service prepare it, installs it and quits.
 TEST_F(UpdateRoadTest, CoordinatorChecksDownloadsPreparesAndInstallsFromTheStandin) {
-  const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
   const auto app = applications_ / "Orlith.app";
   makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
-  makeRelease("1.1.0", origin + "/downloads/");
-  std::filesystem::copy_file(std::string(ORLITH_DEV_DIR) + "/ca.pem", home_ / "ca.pem");
-  control_["origin"] = origin;
-  std::unique_ptr<testing::StandinProcess> standin;
-  try {
-    standin = std::make_unique<testing::StandinProcess>(
-        ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 15s,
-        std::vector<std::string>{"--release", release_.string(), "--port",
-                                 std::to_string(ORLITH_STANDIN_PORT)});
-  } catch (const std::exception& error) {
-    FAIL() << "the stand-in cannot serve the build's origin " << origin << ": " << error.what();
-  }
+  makeRelease("1.1.0", standinOrigin() + "/downloads/");
+  ASSERT_TRUE(serveRelease());
   start(app, {{"1.1.0", {"stay"}}});
 
   ASSERT_TRUE(waitFor([&] { return launchesOf("1.1.0", app) == 1 && workFoldersEmpty(); }, 120s))
@@ -377,14 +379,8 @@ TEST_F(UpdateRoadTest, CoordinatorChecksDownloadsPreparesAndInstallsFromTheStand
 TEST_F(UpdateRoadTest, FoldersThatAreLinksAreRefusedWithEveryFileLeftAndPutRightTheUpdateInstalls) {
   const auto app = applications_ / "Orlith.app";
   makeApp(app, "1.0.0", nullptr, ORLITH_TEST_COORDINATOR_APP_PATH);
-  const std::string origin = "https://127.0.0.1:" + std::to_string(ORLITH_STANDIN_PORT);
-  makeRelease("1.1.0", origin + "/downloads/");
-  std::unique_ptr<testing::StandinProcess> standin;
-  try {
-    standin = serveRelease();
-  } catch (const std::exception& error) {
-    FAIL() << "the stand-in cannot serve the build's origin " << origin << ": " << error.what();
-  }
+  makeRelease("1.1.0", standinOrigin() + "/downloads/");
+  ASSERT_TRUE(serveRelease());
   const auto documents = home_ / "Documents";
   test::writeFile(documents / "notes.txt", "notes");
   test::writeFile(documents / "00000000-0000-4000-8000-00000000000A/Orlith-1.0.0.zip", "mine");
