@@ -48,15 +48,16 @@ std::string lower(std::string text) {
   return text;
 }
 
-void removeQuietly(const std::filesystem::path& root) {
+}  // namespace
+
+void InstallerService::removeRoot(const std::filesystem::path& root) {
   try {
     UpdateTreeFiles::remove(root.string());
   } catch (const std::exception&) {
-    // What cannot be removed stays in the temporary folder; nothing depends on its absence.
+    // What cannot be removed stays for the next service's or updater's sweep.
   }
+  rootClaims_.erase(root);
 }
-
-}  // namespace
 
 InstallerService::InstallerService(std::filesystem::path source,
                                    std::shared_ptr<const PinnedProcess> caller, UpdateTeam team,
@@ -108,7 +109,7 @@ void InstallerService::prepare(std::string package, std::string manifest,
         answer = UpdatePrepareReply::success(preparePackage(body, manifest, root));
       } catch (...) {
         if (root) {
-          removeQuietly(*root);
+          removeRoot(*root);
         }
         answer = UpdatePrepareReply::failure(std::current_exception());
       }
@@ -125,7 +126,7 @@ void InstallerService::prepareCurrentApplication(UpdateReplyGuard<UpdatePrepareR
       reply(UpdatePrepareReply::success(prepareRunningCopy(root)));
     } catch (...) {
       if (root) {
-        removeQuietly(*root);
+        removeRoot(*root);
       }
       reply(UpdatePrepareReply::failure(std::current_exception()));
     }
@@ -185,7 +186,7 @@ std::filesystem::path InstallerService::makeRoot() {
   const std::filesystem::path root = created.path;
   // Claimed for the service's life: a sweep never takes a root the service may still hand over,
   // and the claim ends with the process however it ends.
-  rootClaims_.push_back(std::move(created.claim));
+  rootClaims_.emplace(root, std::move(created.claim));
   // A root that fails this check right after its creation is not ours to remove.
   InstallationSecurity::validatePrivateRoot(root, context_.locations);
   return root;
@@ -466,7 +467,7 @@ void InstallerService::forgetCancelledPlan(const std::string& token,
   cancellationRequested_.erase(root);
   // An updater that has ended, even one killed half-way, can no longer clean up its work root.
   if (!launched_.contains(root) || updaterEnded(root)) {
-    removeQuietly(root);
+    removeRoot(root);
   } else if (!updaters_.contains(root)) {
     // The launch is still in flight: an updater it starts stops on "Cancelled" before it takes
     // the root over, so the launch's end decides who removes it.
@@ -480,7 +481,7 @@ void InstallerService::forgetCancelledPlan(const std::string& token,
 void InstallerService::orphanRoot(const std::filesystem::path& root,
                                   const std::shared_ptr<const PinnedProcess>& updater) {
   if (!updater || updater->isTerminated()) {
-    removeQuietly(root);
+    removeRoot(root);
     return;
   }
   orphans_[root] = updater;
@@ -494,7 +495,7 @@ void InstallerService::sweepOrphans() {
   orphanSweepScheduled_ = false;
   for (auto orphan = orphans_.begin(); orphan != orphans_.end();) {
     if (orphan->second->isTerminated()) {
-      removeQuietly(orphan->first);
+      removeRoot(orphan->first);
       orphan = orphans_.erase(orphan);
     } else {
       ++orphan;

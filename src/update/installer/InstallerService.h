@@ -94,6 +94,8 @@ class InstallerService final : public UpdateInstallerHandler {
   void orphanRoot(const std::filesystem::path& root,
                   const std::shared_ptr<const PinnedProcess>& updater);
   void sweepOrphans();
+  // Removes a root this service made, errors ignored, and lets go of its claim.
+  void removeRoot(const std::filesystem::path& root);
   void cleanup();
   void updateFinished();
   // From a watcher thread; false once the service is stopping.
@@ -116,7 +118,9 @@ class InstallerService final : public UpdateInstallerHandler {
   // Forgotten while the launch was in flight; the launch's end decides.
   std::set<std::filesystem::path> abandoned_;
   std::map<std::filesystem::path, std::shared_ptr<const PinnedProcess>> orphans_;
-  std::vector<FolderClaim> rootClaims_;
+  // The roots this service made and has not removed; a root handed to its updater stays
+  // claimed until the service ends, which the updater's own claim outlasts.
+  std::map<std::filesystem::path, FolderClaim> rootClaims_;
   bool orphanSweepScheduled_ = false;
   bool cancellationRetryScheduled_ = false;
   bool closed_ = false;
