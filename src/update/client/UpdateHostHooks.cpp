@@ -1,6 +1,8 @@
 // The coordinator's production dependencies.
 #include "update/client/UpdateHostHooks.h"
 
+#include <unistd.h>
+
 #include "base/BundleInfo.h"
 #include "base/Worker.h"
 #include "base/WorkerPool.h"
@@ -56,8 +58,11 @@ UpdateCoordinator::Dependencies makeUpdateCoordinatorDependencies(
     return removePackagesOnWorker(packages, std::move(keep));
   };
   // Claimed roots are never taken, so this needs no ordering with anything the app does.
-  d.removeUnclaimedWorkRoots = [] {
-    WorkerPool::shared().submit([] { UpdateWorkRoot::removeUnclaimed(UpdateLocations::system()); });
+  d.removeUnclaimedWorkRoots = [packages] {
+    WorkerPool::shared().submit([packages] {
+      UpdateWorkRoot::removeUnclaimed(UpdateLocations::system());
+      UpdateWorkRoot::removeUnclaimedIn(packages, ::geteuid());
+    });
   };
   return d;
 }

@@ -62,9 +62,13 @@ UpdateWorkRoot::Created UpdateWorkRoot::create(const UpdateLocations& locations,
 }
 
 void UpdateWorkRoot::removeUnclaimed(const UpdateLocations& locations) {
-  PrivateFolder::visitOwnEntries(
-      locations.temporaryFolder, locations.users->effectiveUserId(), isRootName,
-      [](int folder, const std::string& name) { FolderClaim::removeUnclaimed(folder, name); });
+  removeUnclaimedIn(locations.temporaryFolder, locations.users->effectiveUserId());
+}
+
+void UpdateWorkRoot::removeUnclaimedIn(const std::filesystem::path& folder, uid_t user) {
+  PrivateFolder::visitOwnEntries(folder, user, isRootName, [](int parent, const std::string& name) {
+    FolderClaim::removeUnclaimed(parent, name);
+  });
 }
 
 bool UpdateWorkRoot::isRootName(std::string_view name) {

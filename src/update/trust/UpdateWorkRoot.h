@@ -39,6 +39,9 @@ class UpdateWorkRoot final {
   // another name and a folder that is a link or not private are left as they are; errors leave
   // what they concern for a later sweep.
   static void removeUnclaimed(const UpdateLocations& locations);
+  // The same in another private folder of the user's: the packages folder, where earlier
+  // versions made their work roots.
+  static void removeUnclaimedIn(const std::filesystem::path& folder, uid_t user);
   // "OrlithUpdate-" and a canonical UUID: the names create() makes.
   static bool isRootName(std::string_view name);
 

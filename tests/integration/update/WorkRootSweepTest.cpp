@@ -77,6 +77,17 @@ TEST_F(WorkRootSweepTest, RootsOfKilledOwnersGoAndClaimedRootsStay) {
   EXPECT_FALSE(exists(liveRoot));
   EXPECT_FALSE(exists(own.path));
   EXPECT_TRUE(exists(outside / "keep.txt"));
+
+  // Roots an earlier version made in the packages folder go the same way; packages stay.
+  const path packages = tree_.path() / "cache/OrlithUpdates";
+  const path earlier = packages / ("OrlithUpdate-" + uuids_.next());
+  const path package = packages / uuids_.next() / "Orlith-1.1.0.zip";
+  test::writeFile(earlier / "InstallPlan.json", "{}");
+  test::writeFile(package, "zip");
+  ::chmod(packages.c_str(), 0700);
+  UpdateWorkRoot::removeUnclaimedIn(packages, ::geteuid());
+  EXPECT_FALSE(exists(earlier));
+  EXPECT_TRUE(exists(package));
 }
 
 // The folder of work roots is the road's own only as a real private folder: a link to the
