@@ -49,8 +49,11 @@ SignInView::~SignInView() {
   viewChanged_.disconnect();
   focusRequested_.disconnect();
   refreshIdle_.disconnect();
+  // The view's tasks may outlive the widgets; its attempt must not outlive the window.
+  view_->close();
   destroyLater(std::move(sheet_));
   destroyLater(std::move(alert_));
+  destroyLater(std::move(accountQuestion_));
 }
 
 void SignInView::build() {
@@ -405,7 +408,32 @@ void SignInView::refreshSheets() {
     sheet_->dismiss();
   }
 
-  const bool alertWanted = view_->isAlertPresented() && !sheet_;
+  const bool questionWanted = view_->accountQuestion().has_value();
+  if (questionWanted && !accountQuestion_) {
+    auto accepted = std::make_shared<bool>(false);
+    accountQuestion_ = std::make_unique<SignInAlert>(
+        view_->accountQuestionTitle(), text(std::string(AuthView::kAccountQuestionMessage)),
+        std::vector<SignInAlert::Button>{{text("Cancel"), nullptr, false},
+                                         {text("Continue"),
+                                          [this, accepted] {
+                                            *accepted = true;
+                                            view_->run(&AuthView::acceptAccount);
+                                          },
+                                          true}},
+        text("OK"), [this, accepted] {
+          // Cancel, Escape and the window's close button all refuse the account.
+          if (!*accepted)
+            view_->declineAccount();
+          destroyLater(std::move(accountQuestion_));
+        });
+    if (Gtk::Window* window = toplevel())
+      accountQuestion_->set_transient_for(*window);
+    accountQuestion_->present();
+  } else if (!questionWanted && accountQuestion_) {
+    destroyLater(std::move(accountQuestion_));
+  }
+
+  const bool alertWanted = view_->isAlertPresented() && !sheet_ && !accountQuestion_;
   if (alertWanted && !alert_) {
     alert_ = std::make_unique<SignInAlert>(text("Something went wrong"), view_->alertMessage(),
                                            std::vector<SignInAlert::Button>{}, text("OK"), [this] {
