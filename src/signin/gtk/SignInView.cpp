@@ -42,6 +42,8 @@ SignInView::SignInView(std::shared_ptr<AuthView> view, UriOpener& opener, Announ
   build();
   viewChanged_ = view_->changed().connect([this] { scheduleRefresh(); });
   focusRequested_ = view_->focusRequested().connect([this](AuthField field) { focusField(field); });
+  // A closed window is unrealized whether or not anything deletes it; a minimized one is not.
+  signal_unrealize().connect([this] { view_->close(); });
   refresh();
 }
 
