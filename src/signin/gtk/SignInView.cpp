@@ -392,6 +392,12 @@ Gtk::Window* SignInView::toplevel() {
   return dynamic_cast<Gtk::Window*>(get_root());
 }
 
+void SignInView::presentOverWindow(Gtk::Window& dialog) {
+  if (Gtk::Window* window = toplevel())
+    dialog.set_transient_for(*window);
+  dialog.present();
+}
+
 void SignInView::refreshSheets() {
   const bool sheetWanted = view_->isTwoFactorSheetPresented();
   if (sheetWanted && !sheet_) {
@@ -403,9 +409,7 @@ void SignInView::refreshSheets() {
           view_->twoFactorSheetDismissed();
           destroyLater(std::move(sheet_));
         });
-    if (Gtk::Window* window = toplevel())
-      sheet_->set_transient_for(*window);
-    sheet_->present();
+    presentOverWindow(*sheet_);
   } else if (!sheetWanted && sheet_) {
     sheet_->dismiss();
   }
@@ -428,9 +432,7 @@ void SignInView::refreshSheets() {
             view_->declineAccount();
           destroyLater(std::move(accountQuestion_));
         });
-    if (Gtk::Window* window = toplevel())
-      accountQuestion_->set_transient_for(*window);
-    accountQuestion_->present();
+    presentOverWindow(*accountQuestion_);
   } else if (!questionWanted && accountQuestion_) {
     destroyLater(std::move(accountQuestion_));
   }
@@ -442,9 +444,7 @@ void SignInView::refreshSheets() {
                                              view_->alertDismissed();
                                              destroyLater(std::move(alert_));
                                            });
-    if (Gtk::Window* window = toplevel())
-      alert_->set_transient_for(*window);
-    alert_->present();
+    presentOverWindow(*alert_);
   } else if (alertWanted && alert_) {
     alert_->messageLabel().set_text(view_->alertMessage());
   } else if (!view_->isAlertPresented() && alert_) {

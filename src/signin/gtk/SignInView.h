@@ -76,6 +76,7 @@ class SignInView : public Gtk::Overlay {
   void refreshSheets();
   void focusField(AuthField field);
   Gtk::Window* toplevel();
+  void presentOverWindow(Gtk::Window& dialog);
   static void setText(Gtk::Editable& entry, const std::string& value, sigc::connection& handler);
 
   std::shared_ptr<AuthView> view_;
