@@ -380,11 +380,14 @@ Task<void> AuthView::startProviderSignIn(std::string provider) {
   }
   providerTicket_ = start->ticket;
   provider_ = std::move(provider);
-  providerExpiry_ =
-      scheduler_.scheduleAfter(kProviderAttemptLifetime, [weak, ticket = start->ticket] {
+  // Time asleep counts: a sign-in left waiting overnight has expired by the morning.
+  providerExpiry_ = scheduler_.scheduleAfter(
+      kProviderAttemptLifetime,
+      [weak, ticket = start->ticket] {
         if (std::shared_ptr<AuthView> view = weak.lock())
           view->providerAttemptExpired(ticket);
-      });
+      },
+      TimerClock::continuous);
 }
 
 void AuthView::providerFailed(const AuthStore::Ticket& ticket) {
