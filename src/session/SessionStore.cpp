@@ -502,35 +502,77 @@ Task<std::optional<SessionStore::ProviderSignInStart>> SessionStore::startProvid
   co_return start;
 }
 
-Task<void> SessionStore::completeProviderSignIn(std::string token,
-                                                ProviderSignInGate::Ticket ticket) {
+Task<std::optional<SessionStore::ProviderHandoff>> SessionStore::consumeProviderHandoff(
+    std::string token, ProviderSignInGate::Ticket ticket) {
   std::shared_ptr<SessionStore> self = shared_from_this();
   if (!providerAttempts_.isCurrent(ticket) || consumedHandoffTokens_.contains(token))
-    co_return;
+    co_return std::nullopt;
   std::optional<Frame> frame = beginOperation(BusyIndicator::shown);
   if (!frame)
-    co_return;
+    co_return std::nullopt;
   // Recorded only once the operation holds the gate: a callback refused by a busy gate may come
   // again.
   consumedHandoffTokens_.insert(token);
+  std::optional<ProviderHandoff> handoff;
   Task<bool> preparing = prepareOperation(*frame);
   if (co_await std::move(preparing)) {
     try {
       Task<NativeHandoffResponse> consuming = frame->client->consumeNativeHandoff(token);
       NativeHandoffResponse response = co_await std::move(consuming);
-      if (isCurrent(*frame)) {
-        std::optional<StoredCookie> cookie;
-        if (response.cookie)
-          cookie = StoredCookie::fromHandoff(*response.cookie, originHost());
-        // Without a usable cookie in the reply, the one the reply set in the jar is taken.
-        Task<void> completing = completeSignIn(*frame, response.email, std::move(cookie));
-        co_await std::move(completing);
+      std::optional<StoredCookie> cookie;
+      if (response.cookie)
+        cookie = StoredCookie::fromHandoff(*response.cookie, originHost());
+      // Without a usable cookie in the reply, the one the reply set in the jar is taken.
+      if (!cookie || cookie->value.empty()) {
+        cookie.reset();
+        if (std::optional<HttpCookie> fromClient = frame->client->currentSessionCookie())
+          cookie = StoredCookie::fromHttpCookie(*fromClient);
+      }
+      const bool usable = cookie && !cookie->value.empty();
+      if (usable)
+        handoff = ProviderHandoff{std::move(response.email), std::move(*cookie)};
+      if (!isCurrent(*frame) || !providerAttempts_.isCurrent(ticket)) {
+        // Nobody will be asked about it: the session the service opened ends there.
+        if (handoff)
+          declineProviderHandoff(*handoff);
+        handoff.reset();
+      } else if (!usable) {
+        presentError(kNoSessionReturnedMessage);
       }
     } catch (...) {
       failOperation(*frame, std::current_exception());
     }
   }
   endOperation(*frame);
+  co_return handoff;
+}
+
+Task<void> SessionStore::acceptProviderHandoff(ProviderHandoff handoff,
+                                               ProviderSignInGate::Ticket ticket) {
+  std::shared_ptr<SessionStore> self = shared_from_this();
+  std::optional<Frame> frame;
+  if (providerAttempts_.isCurrent(ticket))
+    frame = beginOperation(BusyIndicator::shown);
+  if (!frame) {
+    declineProviderHandoff(handoff);
+    co_return;
+  }
+  Task<bool> preparing = prepareOperation(*frame);
+  if (co_await std::move(preparing) && providerAttempts_.isCurrent(ticket)) {
+    try {
+      Task<void> completing = completeSignIn(*frame, handoff.email, handoff.cookie);
+      co_await std::move(completing);
+    } catch (...) {
+      failOperation(*frame, std::current_exception());
+    }
+  } else {
+    declineProviderHandoff(handoff);
+  }
+  endOperation(*frame);
+}
+
+void SessionStore::declineProviderHandoff(const ProviderHandoff& handoff) {
+  logOutAtService(handoff.cookie.name + "=" + handoff.cookie.value);
 }
 
 void SessionStore::beginProviderTwoFactor(std::string pendingToken,
@@ -660,13 +702,16 @@ void SessionStore::signOut() {
     header = currentSession_->cookie.name + "=" + currentSession_->cookie.value;
   clearLocalSession();
   publish(state_, SessionState::unauthenticated(), SessionField::state);
-  if (header) {
-    std::shared_ptr<SessionStore> self = shared_from_this();
-    startDetached([](std::shared_ptr<SessionStore> store, std::string cookie) -> Task<void> {
-      Task<void> logout = store->client_->logout(std::move(cookie));
-      co_await std::move(logout);
-    }(self, std::move(*header)));
-  }
+  if (header)
+    logOutAtService(std::move(*header));
+}
+
+void SessionStore::logOutAtService(std::string cookieHeader) {
+  std::shared_ptr<SessionStore> self = shared_from_this();
+  startDetached([](std::shared_ptr<SessionStore> store, std::string cookie) -> Task<void> {
+    Task<void> logout = store->client_->logout(std::move(cookie));
+    co_await std::move(logout);
+  }(self, std::move(cookieHeader)));
 }
 
 }  // namespace orlith

@@ -75,6 +75,14 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
     ProviderSignInGate::Ticket ticket;
   };
 
+  // A consumed hand-off that the person has not agreed to yet: the account the service named
+  // and the session it opened for it. Nothing of it is saved or installed before it is accepted.
+  struct ProviderHandoff {
+    std::optional<std::string> email;
+    StoredCookie cookie;
+    bool operator==(const ProviderHandoff&) const = default;
+  };
+
   static constexpr std::chrono::seconds kRecoveryInterval{60};
   static constexpr std::size_t kSignupCodeLength = 6;
   // Reads of the web views' store that time out before a sign-out's cookies are removed.
@@ -134,8 +142,16 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
   Task<bool> requestPasswordReset(BusyIndicator busy, std::string email);
   Task<std::optional<ProviderSignInStart>> startProviderSignIn(BusyIndicator busy,
                                                                std::string provider);
-  // The callback of a provider attempt: a hand-off token, consumed at most once.
-  Task<void> completeProviderSignIn(std::string token, ProviderSignInGate::Ticket ticket);
+  // The callback of a provider attempt: a hand-off token, consumed at most once. Gives the
+  // account to ask the person about, or nothing (a failure was presented, or the attempt ended).
+  // A link of the app's scheme may come from anyone, so the session is not entered here.
+  Task<std::optional<ProviderHandoff>> consumeProviderHandoff(std::string token,
+                                                              ProviderSignInGate::Ticket ticket);
+  // Enters the session of a hand-off the person agreed to, while its attempt is current; one
+  // that cannot be entered is declined.
+  Task<void> acceptProviderHandoff(ProviderHandoff handoff, ProviderSignInGate::Ticket ticket);
+  // Ends the session of a hand-off the person refused at the service; nothing else changes.
+  void declineProviderHandoff(const ProviderHandoff& handoff);
   void beginProviderTwoFactor(std::string pendingToken, ProviderSignInGate::Ticket ticket);
   void presentError(std::string message);
 
@@ -179,6 +195,7 @@ class SessionStore : public std::enable_shared_from_this<SessionStore> {
   void repairKeyringAfterStaleSave();
   Task<void> runRecovery(std::int64_t revision, StoredSession session);
   Task<void> runCleanup(SharedTask<void> previous);
+  void logOutAtService(std::string cookieHeader);
 
   // Published.
   SessionState state_ = SessionState::loading();

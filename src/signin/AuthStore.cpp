@@ -40,9 +40,15 @@ Task<std::optional<AuthStore::ProviderStart>> SessionAuthStore::startProviderSig
   co_return co_await store->startProviderSignIn(busy, std::move(provider));
 }
 
-Task<void> SessionAuthStore::completeProviderSignIn(std::string token, Ticket ticket) {
+Task<std::optional<AuthStore::ProviderHandoff>> SessionAuthStore::consumeProviderHandoff(
+    std::string token, Ticket ticket) {
   auto store = store_;
-  co_await store->completeProviderSignIn(std::move(token), std::move(ticket));
+  co_return co_await store->consumeProviderHandoff(std::move(token), std::move(ticket));
+}
+
+Task<void> SessionAuthStore::acceptProviderHandoff(ProviderHandoff handoff, Ticket ticket) {
+  auto store = store_;
+  co_await store->acceptProviderHandoff(std::move(handoff), std::move(ticket));
 }
 
 }  // namespace orlith

@@ -18,6 +18,7 @@ class AuthStore {
  public:
   using Ticket = ProviderSignInGate::Ticket;
   using ProviderStart = SessionStore::ProviderSignInStart;
+  using ProviderHandoff = SessionStore::ProviderHandoff;
 
   virtual ~AuthStore() = default;
 
@@ -51,7 +52,10 @@ class AuthStore {
   virtual Task<bool> requestPasswordReset(BusyIndicator busy, std::string email) = 0;
   virtual Task<std::optional<ProviderStart>> startProviderSignIn(BusyIndicator busy,
                                                                  std::string provider) = 0;
-  virtual Task<void> completeProviderSignIn(std::string token, Ticket ticket) = 0;
+  virtual Task<std::optional<ProviderHandoff>> consumeProviderHandoff(std::string token,
+                                                                      Ticket ticket) = 0;
+  virtual Task<void> acceptProviderHandoff(ProviderHandoff handoff, Ticket ticket) = 0;
+  virtual void declineProviderHandoff(const ProviderHandoff& handoff) = 0;
   virtual void beginProviderTwoFactor(std::string pendingToken, Ticket ticket) = 0;
   virtual void presentError(std::string message) = 0;
 };
@@ -97,7 +101,12 @@ class SessionAuthStore final : public AuthStore {
   Task<bool> requestPasswordReset(BusyIndicator busy, std::string email) override;
   Task<std::optional<ProviderStart>> startProviderSignIn(BusyIndicator busy,
                                                          std::string provider) override;
-  Task<void> completeProviderSignIn(std::string token, Ticket ticket) override;
+  Task<std::optional<ProviderHandoff>> consumeProviderHandoff(std::string token,
+                                                              Ticket ticket) override;
+  Task<void> acceptProviderHandoff(ProviderHandoff handoff, Ticket ticket) override;
+  void declineProviderHandoff(const ProviderHandoff& handoff) override {
+    store_->declineProviderHandoff(handoff);
+  }
   void beginProviderTwoFactor(std::string pendingToken, Ticket ticket) override {
     store_->beginProviderTwoFactor(std::move(pendingToken), std::move(ticket));
   }

@@ -63,7 +63,7 @@ AuthView::AuthView(Dependencies dependencies)
 AuthView::~AuthView() {
   storeConnection_.disconnect();
   // Destroying the session cancels it: its completion never comes.
-  webAuthSession_.reset();
+  endProviderAttempt(std::nullopt);
 }
 
 void AuthView::attach() {
@@ -338,13 +338,18 @@ Task<void> AuthView::sendPasswordReset() {
 }
 
 Task<void> AuthView::startProviderSignIn(std::string provider) {
-  if (providerSignInInProgress())
+  if (closed_ || providerSignInInProgress())
     co_return;
   isStartingProvider_ = provider;
   emitChanged();
 
   std::optional<AuthStore::ProviderStart> start =
       co_await store_->startProviderSignIn(BusyIndicator::hidden, provider);
+  if (start && closed_) {
+    // The window went away meanwhile: nothing is opened for it.
+    store_->finishProviderAttempt(start->ticket);
+    start.reset();
+  }
   if (!start) {
     isStartingProvider_.reset();
     emitChanged();
@@ -371,7 +376,18 @@ Task<void> AuthView::startProviderSignIn(std::string provider) {
   if (!webAuthSession_->start()) {
     webAuthSession_.reset();
     providerFailed(start->ticket);
+    co_return;
   }
+  providerTicket_ = start->ticket;
+  provider_ = std::move(provider);
+  // Time asleep counts: a sign-in left waiting overnight has expired by the morning.
+  providerExpiry_ = scheduler_.scheduleAfter(
+      kProviderAttemptLifetime,
+      [weak, ticket = start->ticket] {
+        if (std::shared_ptr<AuthView> view = weak.lock())
+          view->providerAttemptExpired(ticket);
+      },
+      TimerClock::continuous);
 }
 
 void AuthView::providerFailed(const AuthStore::Ticket& ticket) {
@@ -381,39 +397,162 @@ void AuthView::providerFailed(const AuthStore::Ticket& ticket) {
   emitChanged();
 }
 
+bool AuthView::isAttemptOpen(const AuthStore::Ticket& ticket) const {
+  return !closed_ && providerTicket_ == ticket && store_->isProviderAttemptCurrent(ticket);
+}
+
+void AuthView::dropProviderSession() {
+  ++webAuthGeneration_;
+  webAuthSession_.reset();
+  isStartingProvider_.reset();
+  providerTicket_.reset();
+  queuedCallbacks_.clear();
+  providerExpiry_.cancel();
+}
+
+void AuthView::endProviderAttempt(std::optional<std::string> message) {
+  if (std::optional<AuthStore::ProviderHandoff> asked = std::exchange(accountQuestion_, {}))
+    store_->declineProviderHandoff(*asked);
+  std::optional<AuthStore::Ticket> ticket = providerTicket_;
+  dropProviderSession();
+  if (message)
+    store_->presentError(std::move(*message));
+  if (ticket)
+    store_->finishProviderAttempt(*ticket);
+}
+
+void AuthView::providerAttemptExpired(const AuthStore::Ticket& ticket) {
+  if (providerTicket_ != ticket)
+    return;
+  endProviderAttempt(localize_(kTwoFactorExpiredMessage));
+  emitChanged();
+}
+
+void AuthView::close() {
+  if (closed_)
+    return;
+  closed_ = true;
+  focusTimer_.cancel();
+  endProviderAttempt(std::nullopt);
+  emitChanged();
+}
+
 Task<void> AuthView::finishProviderSignIn(std::optional<Url> callbackUrl,
                                           std::optional<WebAuthError> error,
                                           AuthStore::Ticket ticket) {
   // The attempt ended meanwhile (a newer sign-in, a sign-out): the store is left alone, but
   // the view's own waiting state goes, so its buttons do not stay disabled.
-  const bool current = store_->isProviderAttemptCurrent(ticket);
-  ++webAuthGeneration_;
-  webAuthSession_.reset();
-  isStartingProvider_.reset();
-  emitChanged();
-  if (!current)
+  if (!isAttemptOpen(ticket)) {
+    if (providerTicket_ == ticket) {
+      if (std::optional<AuthStore::ProviderHandoff> asked = std::exchange(accountQuestion_, {}))
+        store_->declineProviderHandoff(*asked);
+      dropProviderSession();
+      emitChanged();
+    }
     co_return;
-
+  }
   if (error) {
-    if (error->kind != WebAuthError::Kind::cancelled)
-      store_->presentError(error->message);
-    store_->finishProviderAttempt(ticket);
+    endProviderAttempt(error->kind == WebAuthError::Kind::cancelled
+                           ? std::nullopt
+                           : std::optional<std::string>(error->message));
+    emitChanged();
+    co_return;
+  }
+  // One link at a time: the next waits until the person has answered about this one.
+  if (handlingCallback_ || accountQuestion_) {
+    if (callbackUrl)
+      queuedCallbacks_.push_back(std::move(*callbackUrl));
     co_return;
   }
   std::optional<NativeAuthCallback> callback =
       callbackUrl ? nativeAuthCallbackToken(*callbackUrl) : std::nullopt;
   if (!callback) {
-    store_->presentError(localize_(kInvalidSessionMessage));
-    store_->finishProviderAttempt(ticket);
+    endProviderAttempt(localize_(kInvalidSessionMessage));
+    emitChanged();
     co_return;
   }
   if (callback->isPending) {
+    dropProviderSession();
+    emitChanged();
     store_->beginProviderTwoFactor(callback->value, ticket);
     store_->finishProviderAttempt(ticket);
     co_return;
   }
-  co_await store_->completeProviderSignIn(callback->value, ticket);
+  co_await handleHandoff(std::move(callback->value), std::move(ticket));
+}
+
+Task<void> AuthView::handleHandoff(std::string token, AuthStore::Ticket ticket) {
+  handlingCallback_ = true;
+  isStartingProvider_.reset();
+  emitChanged();
+  std::optional<AuthStore::ProviderHandoff> handoff =
+      co_await store_->consumeProviderHandoff(std::move(token), ticket);
+  handlingCallback_ = false;
+  if (!isAttemptOpen(ticket)) {
+    if (handoff)
+      store_->declineProviderHandoff(*handoff);
+    if (providerTicket_ == ticket)
+      dropProviderSession();
+    emitChanged();
+    co_return;
+  }
+  if (!handoff) {
+    // The store has said why.
+    endProviderAttempt(std::nullopt);
+    emitChanged();
+    co_return;
+  }
+  if (!handoff->email || handoff->email->empty()) {
+    // An account that cannot be named cannot be agreed to.
+    store_->declineProviderHandoff(*handoff);
+    endProviderAttempt(localize_(kInvalidSessionMessage));
+    emitChanged();
+    co_return;
+  }
+  accountQuestion_ = std::move(handoff);
+  emitChanged();
+}
+
+std::optional<std::string> AuthView::accountQuestion() const {
+  if (!accountQuestion_)
+    return std::nullopt;
+  return accountQuestion_->email;
+}
+
+std::string AuthView::accountQuestionTitle() const {
+  return formatTemplate(localize_(std::string(kAccountQuestionTitle)),
+                        accountQuestion().value_or(""));
+}
+
+Task<void> AuthView::acceptAccount() {
+  if (!accountQuestion_ || !providerTicket_)
+    co_return;
+  AuthStore::ProviderHandoff handoff = *std::exchange(accountQuestion_, {});
+  const AuthStore::Ticket ticket = *providerTicket_;
+  // Links still queued are someone else's, or the person's own for this same account.
+  dropProviderSession();
+  emitChanged();
+  co_await store_->acceptProviderHandoff(std::move(handoff), ticket);
   store_->finishProviderAttempt(ticket);
+}
+
+void AuthView::declineAccount() {
+  if (!accountQuestion_)
+    return;
+  store_->declineProviderHandoff(*std::exchange(accountQuestion_, {}));
+  emitChanged();
+  if (!providerTicket_ || !webAuthSession_)
+    return;
+  if (!queuedCallbacks_.empty()) {
+    Url next = std::move(queuedCallbacks_.front());
+    queuedCallbacks_.pop_front();
+    startDetached(
+        runProviderFinish(shared_from_this(), std::move(next), std::nullopt, *providerTicket_));
+    return;
+  }
+  isStartingProvider_ = provider_;
+  webAuthSession_->resumeWaiting();
+  emitChanged();
 }
 
 void AuthView::run(Operation operation) {

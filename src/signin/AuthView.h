@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -48,6 +49,11 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   static constexpr std::chrono::milliseconds kFocusDelay{50};
   static constexpr std::size_t kSignupCodeLength = 6;
   static constexpr std::string_view kCallbackScheme = "orlith";
+  static constexpr std::string_view kAccountQuestionTitle = "Sign in as %@?";
+  static constexpr std::string_view kAccountQuestionMessage =
+      "Continue only if this is the account you chose in your browser.";
+  // How long a provider attempt waits in the browser for its callback.
+  static constexpr std::chrono::minutes kProviderAttemptLifetime{10};
 
   static std::shared_ptr<AuthView> create(Dependencies dependencies);
   AuthView(const AuthView&) = delete;
@@ -72,6 +78,11 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   bool isSendingReset() const { return isSendingReset_; }
   bool hasWebAuthSession() const { return webAuthSession_ != nullptr; }
   bool providerSignInInProgress() const;
+  // The account of a consumed hand-off, asked about before anything of it is kept: any program
+  // can send the app a callback link, so only the person can tell their own account.
+  std::optional<std::string> accountQuestion() const;
+  // The question's title, localized and naming the account.
+  std::string accountQuestionTitle() const;
   AuthStore& store() const { return *store_; }
   const std::shared_ptr<AuthStore>& sharedStore() const { return store_; }
   std::string localize(const std::string& key) const { return localize_(key); }
@@ -131,6 +142,15 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   Task<void> finishProviderSignIn(std::optional<Url> callbackUrl, std::optional<WebAuthError> error,
                                   AuthStore::Ticket ticket);
 
+  // The person's answer to the account question. Continue enters that account; Cancel ends its
+  // session at the service and waits on for the person's own callback.
+  Task<void> acceptAccount();
+  void declineAccount();
+
+  // The window or its sign-in view went away: its provider attempt ends with it, and a start
+  // that comes back afterwards opens nothing.
+  void close();
+
   // Starts one of the operations above as a detached main-thread task that holds the view.
   using Operation = Task<void> (AuthView::*)();
   void run(Operation operation);
@@ -146,6 +166,14 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   // User-perceived characters.
   static std::size_t graphemes(std::string_view text);
   void providerFailed(const AuthStore::Ticket& ticket);
+  Task<void> handleHandoff(std::string token, AuthStore::Ticket ticket);
+  bool isAttemptOpen(const AuthStore::Ticket& ticket) const;
+  // Forgets the view's side of the attempt: its session, queued links and expiry.
+  void dropProviderSession();
+  // Ends the attempt in the store too, refusing an account still asked about; the message, if
+  // any, is presented before.
+  void endProviderAttempt(std::optional<std::string> message);
+  void providerAttemptExpired(const AuthStore::Ticket& ticket);
 
   std::shared_ptr<AuthStore> store_;
   Scheduler& scheduler_;
@@ -168,6 +196,15 @@ class AuthView : public std::enable_shared_from_this<AuthView> {
   std::unique_ptr<WebAuthSession> webAuthSession_;
   // Tells the completion of the session held now from that of an earlier one.
   std::uint64_t webAuthGeneration_ = 0;
+  // The attempt whose session is open: its ticket and provider, the links that came while one
+  // was being handled, the hand-off asked about, and its expiry.
+  std::optional<AuthStore::Ticket> providerTicket_;
+  std::string provider_;
+  std::deque<Url> queuedCallbacks_;
+  bool handlingCallback_ = false;
+  std::optional<AuthStore::ProviderHandoff> accountQuestion_;
+  TimerHandle providerExpiry_;
+  bool closed_ = false;
 
   TimerHandle focusTimer_;
   std::optional<std::string> lastChallengeId_;

@@ -1,5 +1,7 @@
 #include "signin/BrowserWebAuthSession.h"
 
+#include <utility>
+
 #include "base/MainQueue.h"
 
 namespace orlith {
@@ -24,24 +26,48 @@ bool BrowserWebAuthSession::start() {
   if (phase_ != Phase::idle)
     return false;
   phase_ = Phase::waiting;
-  std::weak_ptr<bool> alive = alive_;
-  // Only the first link after the start counts: the registration is consumed by it.
-  registration_ = route_.waitForCallback([this, alive](const Url& link) {
-    if (alive.lock())
-      finish(link, std::nullopt);
-  });
-  if (sheet_) {
-    sheet_->show(url_.host().value_or(""), anchor_, [this, alive] {
-      if (alive.lock())
-        finish(std::nullopt, WebAuthError::cancelled());
-    });
-  }
+  listen();
+  showSheet();
   if (!opener_.open(url_.absoluteString())) {
     phase_ = Phase::ended;
     stopWaiting();
     return false;
   }
   return true;
+}
+
+void BrowserWebAuthSession::resumeWaiting() {
+  if (phase_ == Phase::waiting)
+    showSheet();
+}
+
+void BrowserWebAuthSession::listen() {
+  std::weak_ptr<bool> alive = alive_;
+  registration_ = route_.waitForCallback([this, alive](const Url& link) {
+    if (alive.lock())
+      received(link);
+  });
+}
+
+void BrowserWebAuthSession::showSheet() {
+  if (!sheet_ || sheetShown_)
+    return;
+  sheetShown_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  sheet_->show(url_.host().value_or(""), anchor_, [this, alive] {
+    if (alive.lock())
+      finish(WebAuthError::cancelled());
+  });
+}
+
+void BrowserWebAuthSession::received(const Url& link) {
+  if (phase_ != Phase::waiting)
+    return;
+  // The route has let go of the registration that brought the link; the next one may be the
+  // person's own.
+  listen();
+  closeSheet();
+  complete(link, std::nullopt);
 }
 
 void BrowserWebAuthSession::cancel() {
@@ -54,11 +80,15 @@ void BrowserWebAuthSession::cancel() {
   stopWaiting();
 }
 
-void BrowserWebAuthSession::finish(std::optional<Url> url, std::optional<WebAuthError> error) {
+void BrowserWebAuthSession::finish(WebAuthError error) {
   if (phase_ != Phase::waiting)
     return;
   phase_ = Phase::ended;
   stopWaiting();
+  complete(std::nullopt, std::move(error));
+}
+
+void BrowserWebAuthSession::complete(std::optional<Url> url, std::optional<WebAuthError> error) {
   // Always on a later turn, and not at all once the session is gone or cancelled.
   MainQueue::shared().post([alive = std::weak_ptr<bool>(alive_), completion = completion_,
                             url = std::move(url), error = std::move(error)] {
@@ -70,7 +100,11 @@ void BrowserWebAuthSession::finish(std::optional<Url> url, std::optional<WebAuth
 
 void BrowserWebAuthSession::stopWaiting() {
   registration_.reset();
-  if (sheet_)
+  closeSheet();
+}
+
+void BrowserWebAuthSession::closeSheet() {
+  if (sheet_ && std::exchange(sheetShown_, false))
     sheet_->close();
 }
 

@@ -1,7 +1,7 @@
 // Provider sign-in in the user's default browser: the page opens there, a small waiting sheet
-// (host, spinner, Cancel) stands in the app, and the session completes with the first callback
-// link that comes back through the app's link route. Providers refuse embedded web views, and
-// the sheet keeps an abandoned browser tab from leaving the sign-in buttons disabled.
+// (host, spinner, Cancel) stands in the app, and every callback link that comes back through the
+// app's link route is handed on until the session ends. Providers refuse embedded web views,
+// and the sheet keeps an abandoned browser tab from leaving the sign-in buttons disabled.
 #pragma once
 
 #include <functional>
@@ -33,13 +33,19 @@ class BrowserWebAuthSession final : public WebAuthSession {
   ~BrowserWebAuthSession() override;
 
   bool start() override;
+  void resumeWaiting() override;
   void cancel() override;
 
  private:
   enum class Phase { idle, waiting, ended };
 
-  void finish(std::optional<Url> url, std::optional<WebAuthError> error);
+  void listen();
+  void showSheet();
+  void received(const Url& link);
+  void finish(WebAuthError error);
+  void complete(std::optional<Url> url, std::optional<WebAuthError> error);
   void stopWaiting();
+  void closeSheet();
 
   Url url_;
   std::optional<PresentationAnchor> anchor_;
@@ -48,6 +54,7 @@ class BrowserWebAuthSession final : public WebAuthSession {
   AuthCallbackRoute& route_;
   std::unique_ptr<ProviderWaitingSheet> sheet_;
   Phase phase_ = Phase::idle;
+  bool sheetShown_ = false;
   AuthCallbackRoute::Registration registration_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,5 +1,6 @@
 // The port standing in for the platform's web-authentication session: one provider sign-in
-// page shown to the user until the service sends them back to the app's callback scheme.
+// page shown to the user until the service sends them back to the app's callback scheme. Links
+// of that scheme may come from anyone, so the session hands on each one until its owner ends it.
 #pragma once
 
 #include <functional>
@@ -24,14 +25,17 @@ struct WebAuthError {
 
 class WebAuthSession {
  public:
-  // Called exactly once for a started session, on a later main-loop turn, never from inside
-  // start(), and never after cancel().
+  // Called for a started session on a later main-loop turn, never from inside start() and never
+  // after cancel(): with each callback link that comes back while it is open, or once with an
+  // error, which ends it. After a link the waiting sheet is gone and the session waits on.
   using Completion = std::function<void(std::optional<Url>, std::optional<WebAuthError>)>;
 
   // Destroying a session cancels it.
   virtual ~WebAuthSession() = default;
   // False when the page could not be shown; the completion is then never called.
   virtual bool start() = 0;
+  // Shows the waiting sheet again after a link was refused; the page is not opened again.
+  virtual void resumeWaiting() = 0;
   virtual void cancel() = 0;
 };
 

@@ -64,15 +64,18 @@ void clickAt(GtkWidget* widget, double x, double y) {
   double offsetX = 0;
   double offsetY = 0;
   gtk_native_get_surface_transform(native, &offsetX, &offsetY);
-  Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
-  Window window = gdk_x11_surface_get_xid(surface);
+  clickInWindow(gdk_x11_surface_get_xid(surface), static_cast<int>(inNative.x + offsetX),
+                static_cast<int>(inNative.y + offsetY));
+}
+
+void clickInWindow(unsigned long xWindow, int x, int y) {
+  Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  const Window window = xWindow;
   DisplayInputLock lock(DisplayString(display));
   int rootX = 0;
   int rootY = 0;
   Window child = 0;
-  XTranslateCoordinates(display, window, DefaultRootWindow(display),
-                        static_cast<int>(inNative.x + offsetX),
-                        static_cast<int>(inNative.y + offsetY), &rootX, &rootY, &child);
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX, &rootY, &child);
   // Another program's window may have been mapped over this one: raise it until it is the one
   // under the pointer.
   for (int attempt = 0;; ++attempt) {

@@ -13,6 +13,8 @@ namespace orlith::testing {
 // Moves the pointer to (x, y) in `widget`'s coordinates and clicks the first button there.
 // The widget must be shown in a window on the X11 display. Throws when it is not.
 void clickAt(GtkWidget* widget, double x, double y);
+// The same at (x, y) of an X window, also one of another program.
+void clickInWindow(unsigned long xWindow, int x, int y);
 
 // An X key symbol (the XK_ names); Xlib's own type stays out of this header, its macros clash
 // with the toolkit's C++ headers.

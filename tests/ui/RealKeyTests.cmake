@@ -5,4 +5,6 @@ set_tests_properties(
   ApplicationShellTest.KeysActOnTheWindowThatHasFocusAndNotOnAnother
   ApplicationShellTest.ReturnOnTheInstallOfferContinuesAndTheDecisionArrivesOnce
   RealProgram.KeysStayAliveWithoutWindowsReopenAndQuit
+  RealProgramSignIn.ALinkFromAnotherProgramKeepsNothingUntilThePersonAgrees
+  RealProgramSignIn.ClosingTheWindowWhileAProviderSignInStartsEndsIt
   PROPERTIES RUN_SERIAL TRUE)

@@ -8,16 +8,22 @@
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 
+#include <httplib.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "OrlithBuildConfig.h"
 #include "RealInput.h"
+#include "RecordingBrowser.h"
 #include "WorkspaceWindowFixture.h"
 #include "app/AppDelegate.h"
 #include "app/WorkspaceCommands.h"
+#include "base/BundleInfo.h"
 #include "base/JsonFilePreferences.h"
+#include "platform/secret/LibsecretSecretStore.h"
 #include "session/SessionKeychain.h"
 #include "support/TemporaryDirectory.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
@@ -67,6 +73,23 @@ std::vector<Window> windowsOf(GPid pid) {
   if (children)
     XFree(children);
   return result;
+}
+
+std::string titleOf(Window window) {
+  Display* display = xDisplay();
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024,
+                         False, XInternAtom(display, "UTF8_STRING", False), &type, &format, &items,
+                         &after, &data) == Success &&
+      data)
+    title.assign(reinterpret_cast<const char*>(data), items);
+  if (data)
+    XFree(data);
+  return title;
 }
 
 void focus(Window window) {
@@ -162,6 +185,138 @@ class RealProgram : public testing::WorkspaceWindowFixture {
   std::map<GPid, int> exitStatus_;
 };
 
+// The built program signing in through a provider, with the stand-in at its compiled-in origin,
+// a recording browser, the real keyring and links sent as another program sends them, through
+// the desktop's scheme handler.
+class RealProgramSignIn : public RealProgram {
+ protected:
+  void SetUp() override {
+    RealProgram::SetUp();
+    const std::string origin = build::kServiceOrigin;
+    const auto paintLog = scratch_.path() / "paint.log";
+    paintLog_ = paintLog;
+    setenv("ORLITH_STANDIN_PAINT_LOG", paintLog.c_str(), 1);
+    appStandin_ = std::make_unique<testing::StandinProcess>(
+        ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
+        std::vector<std::string>{"--port", origin.substr(origin.rfind(':') + 1)});
+    unsetenv("ORLITH_STANDIN_PAINT_LOG");
+    // The program starts signed out: what an earlier test left in the keyring goes.
+    keychainService_ = SessionKeychain::serviceFor(std::nullopt);
+    launch(OrlithEnvironment(*Url::parse(origin)));
+    context_->sessionStore().signOut();
+    ASSERT_TRUE(testing::spinUntil([&] { return !keyringSessionEmail(); }, 10s));
+    DesktopSurfaceServices::shared().preferences().setBoolean(AppDelegate::kDismissedReminderKey,
+                                                              true);
+    googleButton_ = googleButtonPoint();
+  }
+  void TearDown() override {
+    RealProgram::TearDown();
+    DesktopSurfaceServices::shared().preferences().remove(AppDelegate::kDismissedReminderKey);
+  }
+
+  // Where the program's window shows "Continue with Google": the same window made here, signed
+  // out, lays its sign-in view out alike.
+  std::pair<int, int> googleButtonPoint() {
+    MainWindow& window = openWindow();
+    EXPECT_TRUE(testing::spinUntil(
+        [&] { return window.signInView() && window.signInView()->get_mapped(); }, 10s));
+    Gtk::Button& button = window.signInView()->googleButton();
+    GtkNative* native = gtk_widget_get_native(GTK_WIDGET(button.gobj()));
+    graphene_point_t centre =
+        GRAPHENE_POINT_INIT(button.get_width() / 2.0f, button.get_height() / 2.0f);
+    graphene_point_t inNative{};
+    EXPECT_TRUE(gtk_widget_compute_point(GTK_WIDGET(button.gobj()), GTK_WIDGET(native), &centre,
+                                         &inNative));
+    double offsetX = 0, offsetY = 0;
+    gtk_native_get_surface_transform(native, &offsetX, &offsetY);
+    windows_.clear();
+    return {static_cast<int>(inNative.x + offsetX), static_cast<int>(inNative.y + offsetY)};
+  }
+
+  std::size_t paints() const {
+    std::ifstream file(paintLog_);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(file, line);)
+      ++lines;
+    return lines;
+  }
+
+  std::optional<std::string> keyringSessionEmail() const {
+    auto secrets = std::make_shared<LibsecretSecretStore>(
+        AppIdentity::fromBundle(BundleInfo::main()).bundleIdentifier);
+    SessionKeychain keychain(secrets, keychainService_);
+    SecretReadResult result = secrets->read(keychain.key());
+    if (result.kind != SecretReadResult::Kind::data)
+      return std::nullopt;
+    return StoredSession::decode(result.data).email;
+  }
+
+  std::unique_ptr<httplib::SSLClient> appStandinClient() const {
+    auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", appStandin_->port());
+    client->enable_server_certificate_verification(false);
+    client->set_read_timeout(10, 0);
+    return client;
+  }
+  // A hand-off for the account, minted at the service as any of its users can.
+  std::string handoffToken(const std::string& email) const {
+    auto reply = appStandinClient()->Post(
+        "/__standin/handoff", nlohmann::json{{"email", email}}.dump(), "application/json");
+    return reply ? nlohmann::json::parse(reply->body).value("token", "") : "";
+  }
+  int requestsTo(const std::string& path) const {
+    auto reply = appStandinClient()->Get("/__standin/requests");
+    int count = 0;
+    if (reply)
+      for (const auto& request : nlohmann::json::parse(reply->body))
+        count += request.value("path", "") == path;
+    return count;
+  }
+
+  // Sends the link as any program can: through the desktop's handler of the app's scheme.
+  void openLink(const std::string& link) {
+    const char* argv[] = {"gio", "open", link.c_str(), nullptr};
+    GPid pid = 0;
+    GError* error = nullptr;
+    ASSERT_TRUE(
+        g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
+                      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                               G_SPAWN_STDOUT_TO_DEV_NULL),
+                      nullptr, nullptr, &pid, &error))
+        << error->message;
+    pids_.push_back(pid);
+    ASSERT_TRUE(waitExit(pid, 20s));
+    EXPECT_TRUE(WIFEXITED(exitStatus_[pid]) && WEXITSTATUS(exitStatus_[pid]) == 0);
+  }
+  std::string callback(const std::string& token) { return "orlith://auth/callback?token=" + token; }
+
+  std::optional<Window> windowTitled(GPid pid, const std::string& title,
+                                     std::chrono::milliseconds timeout = 30s) {
+    std::optional<Window> found;
+    testing::spinUntil(
+        [&] {
+          for (Window window : windowsOf(pid)) {
+            if (titleOf(window) == title)
+              found = window;
+          }
+          return found.has_value();
+        },
+        timeout);
+    return found;
+  }
+
+  void pressGoogle(Window window) {
+    // Laid out and drawn before the click.
+    testing::spinUntil([] { return false; }, 1500ms);
+    testing::clickInWindow(window, googleButton_.first, googleButton_.second);
+  }
+
+  TemporaryDirectory scratch_;
+  std::filesystem::path paintLog_;
+  std::unique_ptr<testing::StandinProcess> appStandin_;
+  std::pair<int, int> googleButton_;
+  testing::RecordingBrowser browser_;
+};
+
 TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
   // The program loads its compiled-in origin: a stand-in listens there, and its home page
   // reports each first paint into a file of the test's own.
@@ -255,6 +410,75 @@ TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
   ASSERT_TRUE(waitExit(app, 20s));
   EXPECT_TRUE(WIFEXITED(exitStatus_[app]) && WEXITSTATUS(exitStatus_[app]) == 0);
   DesktopSurfaceServices::shared().preferences().remove(AppDelegate::kDismissedReminderKey);
+}
+
+TEST_F(RealProgramSignIn, ALinkFromAnotherProgramKeepsNothingUntilThePersonAgrees) {
+  const GPid app = run();
+  auto window = waitWindow(app);
+  ASSERT_TRUE(window);
+  pressGoogle(*window);
+  ASSERT_TRUE(testing::spinUntil([&] { return !browser_.firstOpened().empty(); }, 30s));
+  ASSERT_TRUE(windowTitled(app, "accounts.google.com"));
+
+  // While the person is in the browser, another program sends a link for its own account.
+  openLink(callback(handoffToken("stranger@orlith.test")));
+  auto question = windowTitled(app, "Sign in as stranger@orlith.test?");
+  ASSERT_TRUE(question) << "the account is not asked about";
+  EXPECT_FALSE(keyringSessionEmail());
+  EXPECT_EQ(paints(), 0u) << "a workspace was shown";
+
+  // Cancel: that session ends at the service, nothing is kept, the attempt waits on.
+  focus(*question);
+  testing::pressKeys({}, XK_Escape);
+  ASSERT_TRUE(testing::spinUntil([&] { return requestsTo("/api/auth/logout") == 1; }, 20s));
+  EXPECT_TRUE(windowTitled(app, "accounts.google.com", 10s)) << "the waiting sheet is back";
+  EXPECT_FALSE(keyringSessionEmail());
+  EXPECT_EQ(paints(), 0u);
+
+  // The person's own callback still completes, once they agree.
+  openLink(callback(handoffToken(testing::kDemoAccount)));
+  question = windowTitled(app, std::string("Sign in as ") + testing::kDemoAccount + "?");
+  ASSERT_TRUE(question);
+  focus(*question);
+  testing::pressKeys({}, XK_Return);
+  EXPECT_TRUE(testing::spinUntil(
+      [&] { return keyringSessionEmail() == std::optional<std::string>(testing::kDemoAccount); },
+      30s));
+  EXPECT_TRUE(testing::spinUntil([&] { return paints() >= 1; }, 30s));
+}
+
+TEST_F(RealProgramSignIn, ClosingTheWindowWhileAProviderSignInStartsEndsIt) {
+  // The service answers the start slowly, so the window is gone before the answer comes.
+  appStandinClient()->Post(
+      "/__standin/replies",
+      nlohmann::json{
+          {"path", "/api/auth/provider"},
+          {"body", nlohmann::json{{"ok", true},
+                                  {"redirectTo", "https://accounts.google.com/o/oauth2/v2/auth"}}
+                       .dump()},
+          {"delayMs", 3000}}
+          .dump(),
+      "application/json");
+  const GPid app = run();
+  auto window = waitWindow(app);
+  ASSERT_TRUE(window);
+  pressGoogle(*window);
+  requestClose(*window);
+  ASSERT_TRUE(testing::spinUntil([&] { return windowsOf(app).empty(); }, 10s));
+  ASSERT_TRUE(testing::spinUntil([&] { return requestsTo("/api/auth/provider") == 1; }, 10s))
+      << "the start was not sent";
+
+  // The answer comes: nothing opens, no sheet stands alone.
+  testing::spinUntil([] { return false; }, 5s);
+  EXPECT_EQ(browser_.firstOpened(), "");
+  EXPECT_TRUE(windowsOf(app).empty());
+
+  // A later callback signs nothing in.
+  openLink(callback(handoffToken(testing::kDemoAccount)));
+  testing::spinUntil([] { return false; }, 3s);
+  EXPECT_FALSE(keyringSessionEmail());
+  EXPECT_EQ(requestsTo("/api/auth/native/consume"), 0);
+  EXPECT_EQ(paints(), 0u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Signing in through the window's own widgets against the stand-in over HTTPS, with the real
 // keyring of the test session: the workspace replaces the sign-in view, a new launch finds the
 // session in the keyring, the two-factor sheet refuses a wrong code and takes the right one,
-// and a provider's callback link is consumed once.
+// and a provider's callback link is consumed once, its account asked about first.
 #include <gmock/gmock.h>
 
 #include <httplib.h>
@@ -10,6 +10,7 @@
 
 #include <fstream>
 
+#include "RecordingBrowser.h"
 #include "WorkspaceWindowFixture.h"
 #include "base/BundleInfo.h"
 #include "platform/secret/LibsecretSecretStore.h"
@@ -20,6 +21,7 @@ namespace orlith {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::RecordingBrowser;
 
 class SignInRoad : public testing::WorkspaceWindowFixture {
  protected:
@@ -184,24 +186,7 @@ TEST_F(SignInRoad, APasswordResetShowsItsConfirmation) {
 }
 
 TEST_F(SignInRoad, AProviderCallbackIsConsumedOnceAndASecondOneIsIgnored) {
-  // A recording browser for https, registered in this test session's own XDG folders, so the
-  // real launcher runs and the page address can be read back.
-  namespace fs = std::filesystem;
-  const fs::path data = g_get_user_data_dir();
-  const fs::path config = g_get_user_config_dir();
-  const fs::path received = data / "browser-received";
-  const fs::path script = data / "record-browser.sh";
-  fs::create_directories(data / "applications");
-  fs::create_directories(config);
-  fs::remove(received);
-  std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << received.string() << "'\n";
-  fs::permissions(script, fs::perms::owner_all);
-  std::ofstream(data / "applications" / "orlith-test-browser.desktop")
-      << "[Desktop Entry]\nType=Application\nName=Browser\nExec=" << script.string()
-      << " %u\nMimeType=x-scheme-handler/https;\nNoDisplay=true\n";
-  std::ofstream(config / "mimeapps.list")
-      << "[Default Applications]\nx-scheme-handler/https=orlith-test-browser.desktop\n";
-
+  RecordingBrowser browser;
   launch();
   auto services = std::make_shared<SignInServices>();
   MainWindow::Options options;
@@ -213,8 +198,7 @@ TEST_F(SignInRoad, AProviderCallbackIsConsumedOnceAndASecondOneIsIgnored) {
   std::string opened;
   ASSERT_TRUE(testing::spinUntil(
       [&] {
-        std::ifstream in(received);
-        std::getline(in, opened);
+        opened = browser.firstOpened();
         return !opened.empty();
       },
       30s));
@@ -229,7 +213,15 @@ TEST_F(SignInRoad, AProviderCallbackIsConsumedOnceAndASecondOneIsIgnored) {
   ASSERT_FALSE(token.empty());
   const Url callback = *Url::parse("orlith://auth/callback?token=" + token);
   EXPECT_TRUE(services->callbackRoute().deliver(callback));
-  EXPECT_FALSE(services->callbackRoute().deliver(callback));
+  EXPECT_TRUE(services->callbackRoute().deliver(callback));
+  // The account is named and agreed to before anything of it is kept.
+  ASSERT_TRUE(testing::spinUntil(
+      [&] { return view.accountQuestion() && view.accountQuestion()->get_mapped(); }, 30s));
+  EXPECT_EQ(std::string(view.accountQuestion()->get_title()),
+            std::string("Sign in as ") + testing::kDemoAccount + "?");
+  EXPECT_EQ(window.workspace(), nullptr);
+  EXPECT_FALSE(keyringSessionEmail());
+  click(view.accountQuestion()->button(1));
   ASSERT_TRUE(testing::spinUntil([&] { return window.workspace() != nullptr; }, 30s));
   EXPECT_EQ(GtkProviderWaitingSheet::openSheet(), nullptr);
 

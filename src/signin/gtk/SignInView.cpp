@@ -42,6 +42,8 @@ SignInView::SignInView(std::shared_ptr<AuthView> view, UriOpener& opener, Announ
   build();
   viewChanged_ = view_->changed().connect([this] { scheduleRefresh(); });
   focusRequested_ = view_->focusRequested().connect([this](AuthField field) { focusField(field); });
+  // A closed window is unrealized whether or not anything deletes it; a minimized one is not.
+  signal_unrealize().connect([this] { view_->close(); });
   refresh();
 }
 
@@ -49,8 +51,11 @@ SignInView::~SignInView() {
   viewChanged_.disconnect();
   focusRequested_.disconnect();
   refreshIdle_.disconnect();
+  // The view's tasks may outlive the widgets; its attempt must not outlive the window.
+  view_->close();
   destroyLater(std::move(sheet_));
   destroyLater(std::move(alert_));
+  destroyLater(std::move(accountQuestion_));
 }
 
 void SignInView::build() {
@@ -387,6 +392,12 @@ Gtk::Window* SignInView::toplevel() {
   return dynamic_cast<Gtk::Window*>(get_root());
 }
 
+void SignInView::presentOverWindow(Gtk::Window& dialog) {
+  if (Gtk::Window* window = toplevel())
+    dialog.set_transient_for(*window);
+  dialog.present();
+}
+
 void SignInView::refreshSheets() {
   const bool sheetWanted = view_->isTwoFactorSheetPresented();
   if (sheetWanted && !sheet_) {
@@ -398,23 +409,42 @@ void SignInView::refreshSheets() {
           view_->twoFactorSheetDismissed();
           destroyLater(std::move(sheet_));
         });
-    if (Gtk::Window* window = toplevel())
-      sheet_->set_transient_for(*window);
-    sheet_->present();
+    presentOverWindow(*sheet_);
   } else if (!sheetWanted && sheet_) {
     sheet_->dismiss();
   }
 
-  const bool alertWanted = view_->isAlertPresented() && !sheet_;
+  const bool questionWanted = view_->accountQuestion().has_value();
+  if (questionWanted && !accountQuestion_) {
+    auto accepted = std::make_shared<bool>(false);
+    accountQuestion_ = std::make_unique<SignInAlert>(
+        view_->accountQuestionTitle(), text(std::string(AuthView::kAccountQuestionMessage)),
+        std::vector<SignInAlert::Button>{{text("Cancel"), nullptr, false},
+                                         {text("Continue"),
+                                          [this, accepted] {
+                                            *accepted = true;
+                                            view_->run(&AuthView::acceptAccount);
+                                          },
+                                          true}},
+        text("OK"), [this, accepted] {
+          // Cancel, Escape and the window's close button all refuse the account.
+          if (!*accepted)
+            view_->declineAccount();
+          destroyLater(std::move(accountQuestion_));
+        });
+    presentOverWindow(*accountQuestion_);
+  } else if (!questionWanted && accountQuestion_) {
+    destroyLater(std::move(accountQuestion_));
+  }
+
+  const bool alertWanted = view_->isAlertPresented() && !sheet_ && !accountQuestion_;
   if (alertWanted && !alert_) {
     alert_ = std::make_unique<SignInAlert>(text("Something went wrong"), view_->alertMessage(),
                                            std::vector<SignInAlert::Button>{}, text("OK"), [this] {
                                              view_->alertDismissed();
                                              destroyLater(std::move(alert_));
                                            });
-    if (Gtk::Window* window = toplevel())
-      alert_->set_transient_for(*window);
-    alert_->present();
+    presentOverWindow(*alert_);
   } else if (alertWanted && alert_) {
     alert_->messageLabel().set_text(view_->alertMessage());
   } else if (!view_->isAlertPresented() && alert_) {

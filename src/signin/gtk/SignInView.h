@@ -58,6 +58,8 @@ class SignInView : public Gtk::Overlay {
   LoadingOverlay& loadingOverlay() { return overlay_; }
   TwoFactorChallengeSheet* twoFactorSheet() { return sheet_.get(); }
   SignInAlert* alert() { return alert_.get(); }
+  // Asks whether the account of a provider's callback is the person's own: Cancel, Continue.
+  SignInAlert* accountQuestion() { return accountQuestion_.get(); }
 
  private:
   void build();
@@ -74,6 +76,7 @@ class SignInView : public Gtk::Overlay {
   void refreshSheets();
   void focusField(AuthField field);
   Gtk::Window* toplevel();
+  void presentOverWindow(Gtk::Window& dialog);
   static void setText(Gtk::Editable& entry, const std::string& value, sigc::connection& handler);
 
   std::shared_ptr<AuthView> view_;
@@ -142,6 +145,7 @@ class SignInView : public Gtk::Overlay {
   std::unique_ptr<TwoFactorChallengeSheet> sheet_;
   std::optional<std::string> sheetToken_;
   std::unique_ptr<SignInAlert> alert_;
+  std::unique_ptr<SignInAlert> accountQuestion_;
 
   sigc::connection nameChanged_, emailChanged_, passwordChanged_, codeChanged_, resetChanged_;
   sigc::connection viewChanged_, focusRequested_, refreshIdle_;

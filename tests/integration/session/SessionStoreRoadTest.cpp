@@ -174,7 +174,10 @@ TEST_F(SessionStoreRoadTest, ProviderHandoffSignsInOnce) {
 
   auto issued = run(standin("POST", "/__standin/handoff", {{"email", "demo@orlith.test"}}));
   const std::string token = issued["token"];
-  run(store->completeProviderSignIn(token, start->ticket));
+  auto handoff = run(store->consumeProviderHandoff(token, start->ticket));
+  ASSERT_TRUE(handoff);
+  EXPECT_EQ(handoff->email, "demo@orlith.test");
+  run(store->acceptProviderHandoff(*handoff, start->ticket));
   ASSERT_EQ(store->state(), SessionState::authenticated("demo@orlith.test"));
   drain();
   EXPECT_EQ(keyringSession(), store->currentSession());
@@ -182,7 +185,7 @@ TEST_F(SessionStoreRoadTest, ProviderHandoffSignsInOnce) {
   store->signOut();
   auto again = run(store->startProviderSignIn(BusyIndicator::hidden, "github"));
   ASSERT_TRUE(again);
-  run(store->completeProviderSignIn(token, again->ticket));
+  EXPECT_FALSE(run(store->consumeProviderHandoff(token, again->ticket)));
   EXPECT_EQ(store->state(), SessionState::unauthenticated());
   drain();
 }

@@ -116,36 +116,96 @@ TEST_F(SessionStoreSignUpTest, ProviderStartReturnsOnlyATrustedUrlWithItsTicket)
                                 "showingError=1"}));
 }
 
-TEST_F(SessionStoreSignUpTest, HandoffIsConsumedOnceForTheNewestAttempt) {
+TEST_F(SessionStoreSignUpTest, AHandoffIsConsumedOnceAndKeptOnlyOnceAccepted) {
   const auto older = startProvider();
   const auto newer = startProvider();
-  run(store_->completeProviderSignIn("t0", older.ticket));
+  EXPECT_FALSE(run(store_->consumeProviderHandoff("t0", older.ticket)));
   EXPECT_EQ(transport_->sent.size(), 2u) << "a superseded attempt's callback is inert";
 
   transport_->reply(200, R"({"ok": true, "email": "p@orlith.example",
       "cookie": {"name": "orlith_session", "value": "h", "secure": true, "path": "/"}})");
   takeTrail();
-  run(store_->completeProviderSignIn("t1", newer.ticket));
+  auto handoff = run(store_->consumeProviderHandoff("t1", newer.ticket));
   settle();
   EXPECT_EQ(requestBody(2), R"({"token":"t1"})");
+  ASSERT_TRUE(handoff);
+  EXPECT_EQ(handoff->email, "p@orlith.example");
+  EXPECT_EQ(handoff->cookie.value, "h");
+  // Any program can send the callback link: nothing of the account is kept before the person
+  // agrees to it.
+  EXPECT_EQ(takeTrail(), (Trail{"isBusy=1", "isBusy=0"}));
+  EXPECT_FALSE(secrets_->item());
+  EXPECT_TRUE(store_->isProviderAttemptCurrent(newer.ticket));
+
+  run(store_->acceptProviderHandoff(*handoff, newer.ticket));
+  settle();
   EXPECT_EQ(takeTrail(), (Trail{"isBusy=1", "revision=1", "isBusy=0", "session=h",
                                 "state=authenticated(p@orlith.example)"}));
   EXPECT_EQ(store_->currentSession()->cookie.domain, "orlith.example");
+  EXPECT_EQ(keyringSession()->email, "p@orlith.example");
 
   store_->signOut();
   settle();
   const auto again = startProvider();
-  run(store_->completeProviderSignIn("t1", again.ticket));
+  EXPECT_FALSE(run(store_->consumeProviderHandoff("t1", again.ticket)));
   EXPECT_EQ(transport_->sent.size(), 5u) << "a token is consumed only once";
+}
+
+TEST_F(SessionStoreSignUpTest, AHandoffThatIsNotEnteredIsLoggedOutAtTheService) {
+  struct Case {
+    const char* name;
+    std::function<void(const SessionStore::ProviderHandoff&, const ProviderSignInGate::Ticket&)>
+        leave;
+  };
+  const Case cases[] = {
+      {"declined",
+       [&](const auto& handoff, const auto&) { store_->declineProviderHandoff(handoff); }},
+      {"accepted after a newer attempt",
+       [&](const auto& handoff, const auto& ticket) {
+         startProvider();
+         run(store_->acceptProviderHandoff(handoff, ticket));
+       }},
+      {"accepted after a password sign-in began",
+       [&](const auto& handoff, const auto& ticket) {
+         transport_->reply(200, R"({"requiresTwoFactor": true, "pendingToken": "p1"})");
+         run(store_->submitEmailSignIn("a@orlith.example", "pw"));
+         run(store_->acceptProviderHandoff(handoff, ticket));
+         store_->cancelTwoFactor();
+       }},
+  };
+  int token = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto start = startProvider();
+    transport_->reply(200, R"({"ok": true, "email": "other@orlith.example",
+        "cookie": {"name": "orlith_session", "value": "x", "secure": true, "path": "/"}})");
+    auto handoff = run(store_->consumeProviderHandoff("t" + std::to_string(++token), start.ticket));
+    ASSERT_TRUE(handoff);
+    c.leave(*handoff, start.ticket);
+    settle();
+    ASSERT_TRUE(transport_->sent.back().request.url.ends_with("/api/auth/logout"));
+    EXPECT_EQ(transport_->sent.back().request.headers.value("Cookie"), "orlith_session=x");
+    EXPECT_FALSE(store_->currentSession());
+    EXPECT_FALSE(secrets_->item());
+  }
 }
 
 TEST_F(SessionStoreSignUpTest, HandoffWithoutACookieFallsBackToTheJar) {
   const auto start = startProvider();
   transport_->reply(200, R"({"ok": true, "email": "p@orlith.example"})", {}, {sessionCookie("j")});
-  run(store_->completeProviderSignIn("t1", start.ticket));
+  auto handoff = run(store_->consumeProviderHandoff("t1", start.ticket));
+  ASSERT_TRUE(handoff);
+  run(store_->acceptProviderHandoff(*handoff, start.ticket));
   settle();
   EXPECT_EQ(store_->currentSession()->cookie.value, "j");
   EXPECT_EQ(store_->currentSession()->email, "p@orlith.example");
+
+  // With no cookie anywhere there is nothing to ask about.
+  const auto next = startProvider();
+  transport_->reply(200, R"({"ok": true, "email": "p@orlith.example"})");
+  takeTrail();
+  EXPECT_FALSE(run(store_->consumeProviderHandoff("t2", next.ticket)));
+  EXPECT_EQ(store_->errorMessage(), kNoSessionReturnedMessage);
 }
 
 TEST_F(SessionStoreSignUpTest, PendingCallbackOpensTheChallengeOnce) {

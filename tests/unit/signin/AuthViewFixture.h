@@ -40,6 +40,7 @@ class FakeWebAuth final : public WebAuthSessionFactory {
     bool started = false;
     bool cancelled = false;
     WebAuthSession::Completion completion;
+    int resumed = 0;
   };
 
   class Session final : public WebAuthSession {
@@ -51,6 +52,7 @@ class FakeWebAuth final : public WebAuthSessionFactory {
       record_->started = true;
       return owner_.startResult;
     }
+    void resumeWaiting() override { ++record_->resumed; }
     void cancel() override { record_->cancelled = true; }
 
    private:
@@ -62,12 +64,12 @@ class FakeWebAuth final : public WebAuthSessionFactory {
                                               std::optional<PresentationAnchor> anchor,
                                               WebAuthSession::Completion completion) override {
     auto record = std::make_shared<Record>(
-        Record{url.absoluteString(), scheme, anchor, false, false, std::move(completion)});
+        Record{url.absoluteString(), scheme, anchor, false, false, std::move(completion), 0});
     records.push_back(record);
     return std::make_unique<Session>(*this, record);
   }
 
-  // Completes the newest session on a later turn, as a real one does.
+  // Hands the newest session a link or an error on a later turn, as a real one does.
   void complete(std::optional<std::string> url, std::optional<WebAuthError> error) {
     std::shared_ptr<Record> record = records.back();
     std::optional<Url> parsed = url ? Url::parse(*url) : std::nullopt;

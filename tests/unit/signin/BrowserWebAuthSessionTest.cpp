@@ -1,5 +1,5 @@
 // Provider sign-in in the browser: the page goes to the opener, the waiting sheet shows the
-// host, and the session completes once, on a later turn, with the first callback link.
+// host, and each callback link is handed on, on a later turn, until the session ends.
 #include <gmock/gmock.h>
 
 #include "signin/BrowserWebAuthSession.h"
@@ -56,7 +56,7 @@ class BrowserSession : public ::testing::Test {
   std::vector<std::string> outcomes_;
 };
 
-TEST_F(BrowserSession, TheFirstCallbackCompletesItOnceOnALaterTurn) {
+TEST_F(BrowserSession, HandsOnEveryCallbackOnALaterTurnUntilItEnds) {
   auto session = make();
   ASSERT_TRUE(session->start());
   EXPECT_THAT(opener_.opened, ElementsAre("https://accounts.provider.example/start?x=1"));
@@ -65,11 +65,22 @@ TEST_F(BrowserSession, TheFirstCallbackCompletesItOnceOnALaterTurn) {
 
   EXPECT_TRUE(route_.deliver(link("orlith://auth/callback?token=A")));
   EXPECT_THAT(outcomes_, IsEmpty());
-  // A second, perhaps foreign, link finds nobody waiting.
-  EXPECT_FALSE(route_.deliver(link("orlith://auth/callback?token=B")));
+  // Any program can send a link: the first may be foreign, and the person's own still comes.
+  EXPECT_TRUE(route_.deliver(link("orlith://auth/callback?token=B")));
   queue_.runUntilIdle();
-  EXPECT_THAT(outcomes_, ElementsAre("orlith://auth/callback?token=A"));
+  EXPECT_THAT(outcomes_,
+              ElementsAre("orlith://auth/callback?token=A", "orlith://auth/callback?token=B"));
   EXPECT_THAT(sheet_.events, ElementsAre("show accounts.provider.example", "close"));
+
+  // Waiting again shows the sheet, without opening the page again.
+  session->resumeWaiting();
+  EXPECT_THAT(sheet_.events, ElementsAre("show accounts.provider.example", "close",
+                                         "show accounts.provider.example"));
+  EXPECT_EQ(opener_.opened.size(), 1u);
+  session->cancel();
+  EXPECT_FALSE(route_.deliver(link("orlith://auth/callback?token=C")));
+  queue_.runUntilIdle();
+  EXPECT_EQ(outcomes_.size(), 2u);
 }
 
 TEST_F(BrowserSession, ALinkWithNobodyWaitingIsDropped) {
@@ -121,6 +132,7 @@ TEST_F(BrowserSession, TheNewestWaitingSessionGetsTheLink) {
   queue_.runUntilIdle();
   ASSERT_THAT(outcomes_, ElementsAre("orlith://auth/callback?token=B"));
   first.reset();
+  second.reset();
   EXPECT_FALSE(route_.hasWaitingReceiver());
 }
 

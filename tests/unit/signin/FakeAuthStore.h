@@ -109,9 +109,29 @@ class FakeAuthStore final : public AuthStore {
       co_return std::nullopt;
     co_return ProviderStart{*Url::parse(*providerUrl), ticket};
   }
-  Task<void> completeProviderSignIn(std::string token, Ticket ticket) override {
-    calls.push_back("completeProviderSignIn(" + token + "," + ticket.id + ")");
-    co_await reply("completeProviderSignIn");
+  Task<std::optional<ProviderHandoff>> consumeProviderHandoff(std::string token,
+                                                              Ticket ticket) override {
+    calls.push_back("consumeProviderHandoff(" + token + "," + ticket.id + ")");
+    co_await reply("consumeProviderHandoff");
+    auto found = handoffs.find(token);
+    if (found == handoffs.end())
+      co_return std::nullopt;
+    co_return found->second;
+  }
+  Task<void> acceptProviderHandoff(ProviderHandoff handoff, Ticket ticket) override {
+    calls.push_back("acceptProviderHandoff(" + handoff.cookie.value + "," + ticket.id + ")");
+    co_await reply("acceptProviderHandoff");
+  }
+  void declineProviderHandoff(const ProviderHandoff& handoff) override {
+    calls.push_back("declineProviderHandoff(" + handoff.cookie.value + ")");
+  }
+  // The account and session a token names, as the service's consume reply gives them.
+  void issueHandoff(const std::string& token, std::optional<std::string> email,
+                    const std::string& session) {
+    StoredCookie cookie;
+    cookie.name = "orlith_session";
+    cookie.value = session;
+    handoffs[token] = ProviderHandoff{std::move(email), std::move(cookie)};
   }
   void beginProviderTwoFactor(std::string token, Ticket ticket) override {
     calls.push_back("beginProviderTwoFactor(" + token + "," + ticket.id + ")");
@@ -173,6 +193,7 @@ class FakeAuthStore final : public AuthStore {
   std::optional<std::string> providerUrl = "https://accounts.provider.example/start";
   std::optional<Ticket> currentTicket;
   int ticketCount = 0;
+  std::map<std::string, ProviderHandoff> handoffs;
   // Runs when an operation's reply arrives, before it returns: the store's own effects.
   std::map<std::string, std::function<void()>> effects;
   std::vector<std::string> calls;

@@ -1,5 +1,6 @@
-// Provider sign-in from the welcome scene: the start, the session's outcomes one row each, a
-// stale attempt, a second press, and the anchor of the waiting sheet.
+// Provider sign-in from the welcome scene: the start, the session's outcomes one row each, the
+// question about a hand-off's account, the attempt's expiry and its end with the view, a stale
+// attempt, a second press, and the anchor of the waiting sheet.
 #include "AuthViewFixture.h"
 
 namespace orlith::testing {
@@ -9,6 +10,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr const char* kCouldNotOpen = "Could not open sign-in. Please try again.";
+constexpr const char* kInvalid = "Sign-in did not return a valid Orlith session.";
 
 class ProviderSignIn : public AuthViewFixture {
  protected:
@@ -103,6 +105,7 @@ class ProviderFinish : public ProviderSignIn, public ::testing::WithParamInterfa
 
 TEST_P(ProviderFinish, HandsTheOutcomeToTheStoreAndEndsTheAttempt) {
   const FinishCase& c = GetParam();
+  store_->issueHandoff("H2", std::nullopt, "s2");
   startGoogle();
   store_->takeCalls();
   webAuth_.complete(c.callback, c.error);
@@ -136,11 +139,122 @@ INSTANTIATE_TEST_SUITE_P(
                    std::nullopt,
                    {"beginProviderTwoFactor(P9,T1)", "finishProviderAttempt(T1)",
                     "finishProviderAttempt(T1)"}},
-        FinishCase{"HandOff",
+        FinishCase{"HandOffTheStoreRefuses",
                    "orlith://auth/callback?token=H1",
                    std::nullopt,
-                   {"completeProviderSignIn(H1,T1)", "finishProviderAttempt(T1)"}}),
+                   {"consumeProviderHandoff(H1,T1)", "finishProviderAttempt(T1)"}},
+        FinishCase{"HandOffWithoutAnAccount",
+                   "orlith://auth/callback?token=H2",
+                   std::nullopt,
+                   {"consumeProviderHandoff(H2,T1)", "declineProviderHandoff(s2)",
+                    std::string("presentError(") + kInvalid + ")", "finishProviderAttempt(T1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProviderSignIn, AHandOffIsKeptOnlyForAnAccountThePersonAgreesTo) {
+  store_->issueHandoff("S1", "stranger@orlith.example", "s1");
+  store_->issueHandoff("S2", "other@orlith.example", "s2");
+  store_->issueHandoff("OWN", "me@orlith.example", "own");
+  translations_["Sign in as %@?"] = "Anmelden als %@?";
+  startGoogle();
+  store_->takeCalls();
+  auto link = [&](const char* token) {
+    webAuth_.complete(std::string("orlith://auth/callback?token=") + token, std::nullopt);
+  };
+
+  // Another program's link: its account is asked about, nothing else happens.
+  link("S1");
+  settle();
+  EXPECT_EQ(view_->accountQuestion(), "stranger@orlith.example");
+  EXPECT_EQ(view_->accountQuestionTitle(), "Anmelden als stranger@orlith.example?");
+  EXPECT_THAT(store_->takeCalls(), ElementsAre("consumeProviderHandoff(S1,T1)"));
+  EXPECT_TRUE(view_->providerSignInInProgress());
+
+  // Links that come meanwhile wait for the answer, and Cancel turns to the next.
+  link("S2");
+  settle();
+  EXPECT_THAT(store_->takeCalls(), IsEmpty());
+  view_->declineAccount();
+  settle();
+  EXPECT_THAT(store_->takeCalls(),
+              ElementsAre("declineProviderHandoff(s1)", "consumeProviderHandoff(S2,T1)"));
+  EXPECT_EQ(view_->accountQuestion(), "other@orlith.example");
+
+  // With none left, the attempt waits on for the person's own callback.
+  view_->declineAccount();
+  settle();
+  EXPECT_THAT(store_->takeCalls(), ElementsAre("declineProviderHandoff(s2)"));
+  EXPECT_FALSE(view_->accountQuestion());
+  EXPECT_EQ(webAuth_.records.back()->resumed, 1);
+  EXPECT_FALSE(webAuth_.records.back()->cancelled);
+  EXPECT_EQ(view_->providerButtonLabel("google", "Continue with Google").title, "Opening…");
+  EXPECT_EQ(store_->currentTicket, AuthStore::Ticket{"T1"});
+
+  link("OWN");
+  settle();
+  EXPECT_EQ(view_->accountQuestion(), "me@orlith.example");
+  runOperation(&AuthView::acceptAccount);
+  EXPECT_THAT(store_->takeCalls(),
+              ElementsAre("consumeProviderHandoff(OWN,T1)", "acceptProviderHandoff(own,T1)",
+                          "finishProviderAttempt(T1)"));
+  EXPECT_TRUE(idle());
+  EXPECT_TRUE(webAuth_.records.back()->cancelled);
+  EXPECT_FALSE(store_->showing);
+}
+
+TEST_F(ProviderSignIn, TheAttemptExpiresAfterItsLifetimeRefusingAnAccountStillAsked) {
+  store_->issueHandoff("S1", "stranger@orlith.example", "s1");
+  startGoogle();
+  store_->takeCalls();
+  time_.advance(AuthView::kProviderAttemptLifetime - std::chrono::seconds(1));
+  settle();
+  webAuth_.complete("orlith://auth/callback?token=S1", std::nullopt);
+  settle();
+  ASSERT_TRUE(view_->accountQuestion());
+  store_->takeCalls();
+
+  time_.advance(std::chrono::seconds(1));
+  settle();
+  EXPECT_THAT(store_->takeCalls(),
+              ElementsAre("declineProviderHandoff(s1)",
+                          "presentError(That sign-in attempt expired. Please start again.)",
+                          "finishProviderAttempt(T1)"));
+  EXPECT_FALSE(view_->accountQuestion());
+  EXPECT_TRUE(idle());
+  EXPECT_TRUE(webAuth_.records.back()->cancelled);
+}
+
+TEST_F(ProviderSignIn, AStartThatReturnsAfterTheViewClosedOpensNothing) {
+  store_->hold("startProviderSignIn");
+  view_->runStartProviderSignIn("google");
+  settle();
+  view_->close();
+  store_->release("startProviderSignIn");
+  settle();
+  EXPECT_TRUE(webAuth_.records.empty());
+  EXPECT_THAT(store_->takeCalls(),
+              ElementsAre("startProviderSignIn(hidden,google)", "finishProviderAttempt(T1)"));
+  EXPECT_FALSE(store_->currentTicket);
+  EXPECT_TRUE(idle());
+  EXPECT_FALSE(store_->showing);
+  // A closed view starts nothing more.
+  startGoogle();
+  EXPECT_THAT(store_->takeCalls(), IsEmpty());
+}
+
+TEST_F(ProviderSignIn, ClosingTheViewEndsItsAttemptAndRefusesAnAccountStillAsked) {
+  store_->issueHandoff("S1", "stranger@orlith.example", "s1");
+  startGoogle();
+  webAuth_.complete("orlith://auth/callback?token=S1", std::nullopt);
+  settle();
+  ASSERT_TRUE(view_->accountQuestion());
+  store_->takeCalls();
+  view_->close();
+  settle();
+  EXPECT_THAT(store_->takeCalls(),
+              ElementsAre("declineProviderHandoff(s1)", "finishProviderAttempt(T1)"));
+  EXPECT_TRUE(webAuth_.records.back()->cancelled);
+  EXPECT_FALSE(store_->currentTicket);
+}
 
 TEST_F(ProviderSignIn, APendingTokenOpensTheTwoFactorSheetAndLeavesTheSceneAlone) {
   startGoogle();
