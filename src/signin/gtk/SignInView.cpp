@@ -1,9 +1,9 @@
 #include "signin/gtk/SignInView.h"
 
 #include "signin/gtk/AuthBrandLockup.h"
-#include "signin/gtk/AuthFilledButtonStyle.h"
 #include "signin/gtk/AuthLinkButtonStyle.h"
 #include "signin/gtk/AuthSocialButtonStyle.h"
+#include "ui/AuthFilledButtonStyle.h"
 
 namespace orlith {
 

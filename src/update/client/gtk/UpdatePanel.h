@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/Observable.h"
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 #include "update/client/UpdateIndicatorModel.h"
 #include "update/client/UpdateIndicatorPresentation.h"
 #include "update/client/gtk/NeutralUpdateChromeButton.h"
