@@ -63,6 +63,14 @@ class SignInViewTest : public ::testing::Test {
     Gtk::Widget* focus = window_->get_focus();
     return focus && (focus == &widget || focus->is_ancestor(widget));
   }
+  // From the e-mail form: its sign-in mode, then "Forgot password?", until the field has focus.
+  bool openPasswordResetFromSignIn() {
+    click(signIn_->modeSwitch().tab(EmailAuthMode::signIn));
+    settle();
+    click(signIn_->forgotPasswordButton());
+    return testing::spinUntil([&] { return focused(signIn_->resetEmailEntry()); },
+                              std::chrono::seconds(5));
+  }
   void picture(const std::string& name) {
     settle();
     testing::renderWidget(GTK_WIDGET(window_->gobj())).save(name);
@@ -119,11 +127,7 @@ TEST_F(SignInViewTest, WalksThroughTheScenesWithTheFocusWhereItBelongs) {
   settle();
   click(signIn_->forgotPasswordButton());
   settle();
-  click(signIn_->modeSwitch().tab(EmailAuthMode::signIn));
-  settle();
-  click(signIn_->forgotPasswordButton());
-  ASSERT_TRUE(testing::spinUntil([&] { return focused(signIn_->resetEmailEntry()); },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(openPasswordResetFromSignIn());
   EXPECT_EQ(std::string(signIn_->resetEmailEntry().get_text()), "demo@orlith.test");
   picture("signin-reset");
 }
@@ -227,11 +231,7 @@ TEST_F(SignInViewTest, ConfirmationsShowTheCheckAsAnIconBesideTheTextThatScreenR
 
   click(signIn_->backButton());
   settle();
-  click(signIn_->modeSwitch().tab(EmailAuthMode::signIn));
-  settle();
-  click(signIn_->forgotPasswordButton());
-  ASSERT_TRUE(testing::spinUntil([&] { return focused(signIn_->resetEmailEntry()); },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(openPasswordResetFromSignIn());
   EXPECT_FALSE(signIn_->resetSentConfirmation().get_mapped());
   signIn_->resetEmailEntry().set_text("sam@orlith.test");
   click(signIn_->sendResetButton());
