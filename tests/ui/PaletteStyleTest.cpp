@@ -5,8 +5,10 @@
 
 #include "signin/gtk/AuthKitStyleSheet.h"
 #include "support/FakePreferences.h"
+#include "ui/AppearanceStyleProvider.h"
+#include "ui/BrandKitStyleSheet.h"
+#include "ui/PaletteStyleSheet.h"
 #include "workspace/surface/OrlithPalette.h"
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/window/gtk/WorkspaceChipStyleSheet.h"
 #include "workspace/window/gtk/WorkspaceChromeStyle.h"
 
@@ -74,8 +76,9 @@ TEST(PaletteStyle, EveryNameResolvesInBothAppearancesAndFollowsTheChoice) {
 
 TEST(PaletteStyle, EverySheetOfTheAppParsesWithoutAnError) {
   const std::pair<const char*, std::string> sheets[] = {
-      {"palette light", OrlithPalette::css(false)},
-      {"palette dark", OrlithPalette::css(true)},
+      {"palette light", paletteStyleSheet(false)},
+      {"palette dark", paletteStyleSheet(true)},
+      {"brand kit", brandKitStyleSheet(false)},
       {"sign-in kit light", authKitStyleSheet(false)},
       {"sign-in kit dark", authKitStyleSheet(true)},
       {"tab chips", WorkspaceChipStyleSheet::css()},

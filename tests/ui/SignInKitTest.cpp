@@ -5,16 +5,16 @@
 
 #include "UiHarness.h"
 #include "signin/gtk/AuthBrandLockup.h"
-#include "signin/gtk/AuthFilledButtonStyle.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
 #include "signin/gtk/AuthLinkButtonStyle.h"
 #include "signin/gtk/AuthPrimaryButtonLabel.h"
 #include "signin/gtk/AuthSocialButtonLabel.h"
 #include "signin/gtk/AuthSocialButtonStyle.h"
-#include "signin/gtk/BrandLoadingView.h"
 #include "signin/gtk/LoadingOverlay.h"
-#include "signin/gtk/OrlithMark.h"
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
+#include "ui/AppearanceStyleProvider.h"
+#include "ui/AuthFilledButtonStyle.h"
+#include "ui/BrandLoadingView.h"
+#include "ui/OrlithMark.h"
 
 namespace orlith {
 namespace {

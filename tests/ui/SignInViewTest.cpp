@@ -63,6 +63,14 @@ class SignInViewTest : public ::testing::Test {
     Gtk::Widget* focus = window_->get_focus();
     return focus && (focus == &widget || focus->is_ancestor(widget));
   }
+  // From the e-mail form: its sign-in mode, then "Forgot password?", until the field has focus.
+  bool openPasswordResetFromSignIn() {
+    click(signIn_->modeSwitch().tab(EmailAuthMode::signIn));
+    settle();
+    click(signIn_->forgotPasswordButton());
+    return testing::spinUntil([&] { return focused(signIn_->resetEmailEntry()); },
+                              std::chrono::seconds(5));
+  }
   void picture(const std::string& name) {
     settle();
     testing::renderWidget(GTK_WIDGET(window_->gobj())).save(name);
@@ -119,11 +127,7 @@ TEST_F(SignInViewTest, WalksThroughTheScenesWithTheFocusWhereItBelongs) {
   settle();
   click(signIn_->forgotPasswordButton());
   settle();
-  click(signIn_->modeSwitch().tab(EmailAuthMode::signIn));
-  settle();
-  click(signIn_->forgotPasswordButton());
-  ASSERT_TRUE(testing::spinUntil([&] { return focused(signIn_->resetEmailEntry()); },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(openPasswordResetFromSignIn());
   EXPECT_EQ(std::string(signIn_->resetEmailEntry().get_text()), "demo@orlith.test");
   picture("signin-reset");
 }
@@ -192,6 +196,48 @@ TEST_F(SignInViewTest, TermsLinksGoToTheOpener) {
                         "https://orlith.example/privacy", &handled);
   EXPECT_THAT(opener_.opened,
               ElementsAre("https://orlith.example/terms", "https://orlith.example/privacy"));
+}
+
+TEST_F(SignInViewTest, ConfirmationsShowTheCheckAsAnIconBesideTheTextThatScreenReadersSkip) {
+  // Shown: the exact text, and before it the icon, which assistive technology skips.
+  const auto expectConfirmation = [&](AuthConfirmationLine& line, const std::string& text) {
+    SCOPED_TRACE(text);
+    ASSERT_TRUE(testing::spinUntil([&] { return line.get_mapped(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(std::string(line.label().get_text()), text);
+    EXPECT_EQ(line.get_first_child(), &line.icon());
+    EXPECT_TRUE(line.icon().get_mapped());
+    EXPECT_EQ(std::string(line.icon().get_icon_name()), "emblem-ok-symbolic");
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(line.icon().gobj()),
+                                             GTK_ACCESSIBLE_ROLE_PRESENTATION));
+    char* failure = gtk_test_accessible_check_state(GTK_ACCESSIBLE(line.icon().gobj()),
+                                                    GTK_ACCESSIBLE_STATE_HIDDEN, TRUE);
+    EXPECT_EQ(failure, nullptr) << failure;
+    g_free(failure);
+    EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(line.label().gobj()),
+                                             GTK_ACCESSIBLE_ROLE_LABEL));
+  };
+
+  show();
+  click(signIn_->createAccountButton());
+  ASSERT_TRUE(
+      testing::spinUntil([&] { return focused(signIn_->nameEntry()); }, std::chrono::seconds(5)));
+  store_->setChallenge("c1");
+  ASSERT_TRUE(
+      testing::spinUntil([&] { return focused(signIn_->codeEntry()); }, std::chrono::seconds(5)));
+  EXPECT_FALSE(signIn_->resentConfirmation().get_mapped());
+  click(signIn_->resendButton());
+  expectConfirmation(signIn_->resentConfirmation(), "A new code is on its way.");
+  picture("signin-verify-resent");
+
+  click(signIn_->backButton());
+  settle();
+  ASSERT_TRUE(openPasswordResetFromSignIn());
+  EXPECT_FALSE(signIn_->resetSentConfirmation().get_mapped());
+  signIn_->resetEmailEntry().set_text("sam@orlith.test");
+  click(signIn_->sendResetButton());
+  expectConfirmation(signIn_->resetSentConfirmation(),
+                     "If an account exists, we've emailed a reset link.");
+  picture("signin-reset-sent");
 }
 
 TEST_F(SignInViewTest, LaysOutRightToLeftForARightToLeftLanguage) {

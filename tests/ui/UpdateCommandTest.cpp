@@ -24,21 +24,27 @@ TEST_F(UpdateCommand, CheckForUpdatesOpensTheSignedOutWindowsPanelAndShowsTheOut
 
   context.updates().checkForUpdates();
   ASSERT_TRUE(testing::spinUntil(
-      [&] { return indicator->hasPanel() && indicator->panel().get_visible(); }, 5s));
+      [&] { return indicator->hasPanel() && indicator->panel().isShown(); }, 5s));
   // The check ends one way or the other: nothing newer, or the origin cannot be reached.
   const auto ended = [&] {
-    const std::string heading = indicator->panel().heading().get_text();
+    const std::string heading = indicator->panel().content().heading().get_text();
     return heading == "You're up to date" || heading == "Couldn't update Orlith";
   };
-  ASSERT_TRUE(testing::spinUntil(ended, 30s)) << indicator->panel().heading().get_text();
-  EXPECT_EQ(indicator->statusText(), std::string(indicator->panel().heading().get_text()));
-  EXPECT_TRUE(indicator->panel().primary().get_sensitive());
+  ASSERT_TRUE(testing::spinUntil(ended, 30s)) << indicator->panel().content().heading().get_text();
+  EXPECT_EQ(indicator->statusText(),
+            std::string(indicator->panel().content().heading().get_text()));
+  EXPECT_TRUE(indicator->panel().content().primary().get_sensitive());
   EXPECT_TRUE(testing::spinUntil(
-      [&] { return indicator->panel().get_mapped() && indicator->panel().get_width() > 0; }, 5s));
+      [&] {
+        return indicator->panel().popover().get_mapped() &&
+               indicator->panel().popover().get_width() > 0;
+      },
+      5s));
   // The picture is for a person to look at; a popover that has not drawn into its own surface
   // yet gives none, which says nothing about the command.
   try {
-    testing::renderWidget(GTK_WIDGET(indicator->panel().gobj())).save("update-command-panel");
+    testing::renderWidget(GTK_WIDGET(indicator->panel().popover().gobj()))
+        .save("update-command-panel");
   } catch (const std::runtime_error&) {
   }
   indicator->popdown();

@@ -93,7 +93,7 @@ class WorkspaceWindowFixture : public ::testing::Test {
   }
 
   // The selected tab's container once the window shows its workspace.
-  WorkspaceTabContainer* selectedContainer(MainWindow& window) {
+  WorkspaceContainerView* selectedContainer(MainWindow& window) {
     auto* workspace = window.workspace();
     auto tab = window.tabs()->selectedTab();
     return workspace && tab ? workspace->surfaces().container(tab->id()) : nullptr;

@@ -116,7 +116,7 @@ class UpdateIndicatorTest : public ::testing::Test {
     window_.reset();
   }
 
-  bool panelShown() { return indicator_->hasPanel() && indicator_->panel().get_visible(); }
+  bool panelShown() { return indicator_->hasPanel() && indicator_->panel().isShown(); }
   bool waitShown(bool shown) {
     return testing::spinUntil([&] { return panelShown() == shown; }, 3s);
   }
@@ -175,8 +175,8 @@ TEST_F(UpdateIndicatorTest, IndicatorFollowsTheSnapshot) {
 
 TEST_F(UpdateIndicatorTest, FocusLandsOnLaterWhenReadyElseOnClose) {
   open();
-  EXPECT_TRUE(
-      testing::spinUntil([&] { return indicator_->panel().closeButton().has_focus(); }, 2s));
+  EXPECT_TRUE(testing::spinUntil(
+      [&] { return indicator_->panel().content().closeButton().has_focus(); }, 2s));
   indicator_->popdown();
   ASSERT_TRUE(waitShown(false));
   EXPECT_TRUE(testing::spinUntil(
@@ -188,7 +188,8 @@ TEST_F(UpdateIndicatorTest, FocusLandsOnLaterWhenReadyElseOnClose) {
 
   model_.publish(at(UpdateStage::ready));
   open();
-  EXPECT_TRUE(testing::spinUntil([&] { return indicator_->panel().later().has_focus(); }, 2s));
+  EXPECT_TRUE(
+      testing::spinUntil([&] { return indicator_->panel().content().later().has_focus(); }, 2s));
 }
 
 TEST_F(UpdateIndicatorTest, EveryClosingWayLeavesTheUpdateAsItWas) {
@@ -198,8 +199,9 @@ TEST_F(UpdateIndicatorTest, EveryClosingWayLeavesTheUpdateAsItWas) {
     const char* way;
     std::function<void(UpdateIndicatorTest&)> close;
   } ways[] = {
-      {"close button", [](UpdateIndicatorTest& t) { press(t.indicator_->panel().closeButton()); }},
-      {"Later", [](UpdateIndicatorTest& t) { press(t.indicator_->panel().later()); }},
+      {"close button",
+       [](UpdateIndicatorTest& t) { press(t.indicator_->panel().content().closeButton()); }},
+      {"Later", [](UpdateIndicatorTest& t) { press(t.indicator_->panel().content().later()); }},
       {"Escape", [](UpdateIndicatorTest&) { testing::pressKeys({}, XK_Escape); }},
       {"click outside", [](UpdateIndicatorTest& t) { clickAt(*t.window_, 400, 400); }},
       {"owner resize", [](UpdateIndicatorTest& t) { t.window_->set_default_size(500, 440); }},
@@ -233,50 +235,51 @@ TEST_F(UpdateIndicatorTest, ClosingTheOwnerClosesThePanel) {
 
 TEST_F(UpdateIndicatorTest, PrimaryReachesTheClientOnceAndOnlyWhenEnabled) {
   open();
-  UpdatePanel& panel = indicator_->panel();
-  EXPECT_EQ(panel.primary().get_label(), "Check for updates");
-  press(panel.primary());
+  UpdatePopoverContent& content = indicator_->panel().content();
+  EXPECT_EQ(content.primary().get_label(), "Check for updates");
+  press(content.primary());
   EXPECT_EQ(model_.primaryActions, 1);
   model_.publish(at(UpdateStage::checking));
-  EXPECT_FALSE(panel.primary().get_sensitive());
-  press(panel.primary());
+  EXPECT_FALSE(content.primary().get_sensitive());
+  press(content.primary());
   EXPECT_EQ(model_.primaryActions, 1);
 }
 
 TEST_F(UpdateIndicatorTest, PanelShowsStagesProgressErrorsAndHeadingChanges) {
   open();
-  UpdatePanel& panel = indicator_->panel();
-  EXPECT_EQ(panel.version().get_text(), "1.2.3");
-  EXPECT_FALSE(panel.detail().get_visible());
+  UpdatePopoverController& panel = indicator_->panel();
+  UpdatePopoverContent& content = panel.content();
+  EXPECT_EQ(content.version().get_text(), "1.2.3");
+  EXPECT_FALSE(content.detail().get_visible());
   EXPECT_EQ(panel.headingAnnouncements(), 0u);
 
   model_.publish(at(UpdateStage::downloading, 250));
-  EXPECT_EQ(panel.heading().get_text(), "Downloading update");
-  EXPECT_EQ(panel.version().get_text(), "1.2.4");
-  EXPECT_TRUE(panel.progressGroup().get_visible());
-  EXPECT_DOUBLE_EQ(panel.progress().get_fraction(), 1.0);
-  EXPECT_EQ(panel.percent().get_text(), "100%");
+  EXPECT_EQ(content.heading().get_text(), "Downloading update");
+  EXPECT_EQ(content.version().get_text(), "1.2.4");
+  EXPECT_TRUE(content.progressGroup().get_visible());
+  EXPECT_DOUBLE_EQ(content.progress().get_fraction(), 1.0);
+  EXPECT_EQ(content.percent().get_text(), "100%");
   model_.publish(at(UpdateStage::downloading, 40));
-  EXPECT_EQ(panel.percent().get_text(), "40%");
+  EXPECT_EQ(content.percent().get_text(), "40%");
   EXPECT_EQ(panel.headingAnnouncements(), 1u);
 
   model_.publish(at(UpdateStage::ready));
   EXPECT_EQ(panel.headingAnnouncements(), 2u);
-  EXPECT_FALSE(panel.progressGroup().get_visible());
-  EXPECT_TRUE(panel.later().get_visible());
-  EXPECT_EQ(panel.primary().get_label(), "Restart & update");
+  EXPECT_FALSE(content.progressGroup().get_visible());
+  EXPECT_TRUE(content.later().get_visible());
+  EXPECT_EQ(content.primary().get_label(), "Restart & update");
   testing::spinUntil([] { return false; }, 200ms);
-  const int before = panel.get_height();
-  testing::renderWidget(GTK_WIDGET(panel.gobj())).save("update-panel-ready");
+  const int before = panel.popover().get_height();
+  testing::renderWidget(GTK_WIDGET(panel.popover().gobj())).save("update-panel-ready");
 
   UpdateSnapshot refused = at(UpdateStage::ready);
   refused.error = "Finish your downloads before restarting Orlith.";
   model_.publish(refused);
-  EXPECT_TRUE(panel.error().get_visible());
+  EXPECT_TRUE(content.error().get_visible());
   EXPECT_EQ(panel.headingAnnouncements(), 2u);
-  EXPECT_TRUE(testing::spinUntil([&] { return panel.get_height() > before + 8; }, 2s))
-      << before << " → " << panel.get_height();
-  testing::renderWidget(GTK_WIDGET(panel.gobj())).save("update-panel-error");
+  EXPECT_TRUE(testing::spinUntil([&] { return panel.popover().get_height() > before + 8; }, 2s))
+      << before << " → " << panel.popover().get_height();
+  testing::renderWidget(GTK_WIDGET(panel.popover().gobj())).save("update-panel-error");
 
   indicator_->popdown();
   ASSERT_TRUE(waitShown(false));
@@ -295,18 +298,18 @@ TEST_F(UpdateIndicatorTest, ShowPanelPicksTheActiveWindowsIndicatorAndNeedsAShow
   ASSERT_TRUE(testing::activate(window_->gobj()));
   UpdateIndicatorButton::showPanel();
   EXPECT_TRUE(waitShown(true));
-  EXPECT_FALSE(second.hasPanel() && second.panel().get_visible());
+  EXPECT_FALSE(second.hasPanel() && second.panel().isShown());
   UpdateIndicatorButton::closePanels();
   EXPECT_TRUE(waitShown(false));
   EXPECT_TRUE(second.hasPanel());
-  EXPECT_FALSE(second.panel().get_visible());
+  EXPECT_FALSE(second.panel().isShown());
 
   indicator_->set_visible(false);
   second.set_visible(false);
   UpdateIndicatorButton::showPanel();
   testing::spinUntil([] { return false; }, 200ms);
   EXPECT_FALSE(panelShown());
-  EXPECT_FALSE(second.panel().get_visible());
+  EXPECT_FALSE(second.panel().isShown());
   otherBox.remove(second);
 }
 

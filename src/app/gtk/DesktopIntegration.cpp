@@ -10,7 +10,7 @@
 #include "app/DesktopEntry.h"
 #include "base/BundleInfo.h"
 #include "platform/glib/GObjectPtr.h"
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 #include "update/trust/UpdateInstallationLocation.h"
 
 namespace orlith {

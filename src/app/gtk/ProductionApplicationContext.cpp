@@ -15,13 +15,14 @@
 #include "session/gtk/WebKitCookieStore.h"
 #include "signin/gtk/AuthKitStyleSheet.h"
 #include "signin/gtk/SignInStyleSheet.h"
+#include "ui/AppearanceStyleProvider.h"
+#include "ui/BrandKitStyleSheet.h"
 #include "update/client/UpdateHostHooks.h"
 #include "update/client/UpdateInstallerClient.h"
 #include "update/client/gtk/UpdateClientStyleSheet.h"
 #include "update/client/gtk/UpdateIndicatorButton.h"
 #include "update/trust/UpdateInstallerChannel.h"
 #include "workspace/surface/ActiveDownloads.h"
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/gtk/WorkspaceViewStyle.h"
 
@@ -146,6 +147,7 @@ void installApplicationStyles(AppearanceSettings& appearance) {
     return;
   provider =
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
+  addBrandKitStyleSheet(*provider);
   addSignInStyleSheets(*provider);
   // The window's background and its flat header bar in the canvas colour; the recovery screen.
   provider->addSheet("shell", [](bool) {

@@ -12,7 +12,7 @@
 
 #include "app/GeneralSettingsView.h"
 #include "base/Observable.h"
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 
 namespace orlith {
 

@@ -5,8 +5,8 @@
 #include <gtkmm/box.h>
 #include <gtkmm/label.h>
 
-#include "signin/gtk/OrlithMark.h"
 #include "signin/gtk/ShrinkingLabel.h"
+#include "ui/OrlithMark.h"
 
 namespace orlith {
 

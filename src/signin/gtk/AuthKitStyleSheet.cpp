@@ -28,33 +28,12 @@ std::string authKitStyleSheet(bool isDark) {
   const std::string socialBorder =
       isDark ? "alpha(@orlith_controlBorder, 0.82)" : "alpha(@orlith_controlBorder, 0.72)";
   return R"css(
-.orlith-mark { background: none; }
-
-.orlith-brand-loading { background-color: @orlith_canvas; }
-.orlith-brand-loading spinner { color: @orlith_accent; }
-
 .orlith-loading-veil { background-color: alpha(@orlith_canvas, 0.86); }
 .orlith-loading-veil spinner { color: @orlith_accent; -gtk-icon-size: 32px; }
 
 .orlith-brand-word { font-size: 30px; font-weight: 600; color: @orlith_ink; }
 .orlith-brand-subtitle { font-size: 11px; color: @orlith_inkMuted; }
 
-button.orlith-auth-filled {
-  all: unset;
-  min-height: 46px;
-  border-radius: 10px;
-  background-color: @orlith_primaryFill;
-  color: @orlith_onPrimaryFill;
-  font-size: 15px;
-  font-weight: 600;
-  transition: background-color 120ms ease-out, transform 120ms ease-out, opacity 120ms ease-out;
-}
-button.orlith-auth-filled:hover:not(:disabled) { background-color: alpha(@orlith_primaryFill, 0.9); }
-button.orlith-auth-filled:active { transform: scale(0.985); }
-button.orlith-auth-filled:disabled {
-  background-color: alpha(@orlith_primaryFill, 0.42);
-  opacity: 0.72;
-}
 .orlith-auth-primary-label spinner { color: @orlith_onPrimaryFill; }
 
 button.orlith-auth-social {
@@ -87,6 +66,7 @@ button.orlith-auth-link:active { opacity: 0.6; }
 }
 
 void addAuthKitStyleSheet(AppearanceStyleProvider& provider) {
+  addBrandKitStyleSheet(provider);
   provider.addSheet("sign-in kit", &authKitStyleSheet);
 }
 

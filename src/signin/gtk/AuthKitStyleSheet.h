@@ -1,16 +1,16 @@
-// The sign-in kit's CSS: brand and loading views, and the filled, provider and link buttons.
-// Colours are the palette's named colours, so the sheet joins the palette's provider.
+// The sign-in kit's CSS: the header, the loading veil, the provider and link buttons and the
+// labels. Colours are the palette's named colours, so the sheet joins the palette's provider.
 #pragma once
 
 #include <string>
 
+#include "ui/AppearanceStyleProvider.h"
+#include "ui/BrandKitStyleSheet.h"
 #include "workspace/surface/OrlithPalette.h"
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
 
 namespace orlith {
 
 // The kit's classes.
-inline constexpr const char* kAuthFilledButtonClass = "orlith-auth-filled";
 inline constexpr const char* kAuthSocialButtonClass = "orlith-auth-social";
 inline constexpr const char* kAuthSocialLabelClass = "orlith-auth-social-label";
 inline constexpr const char* kAuthPrimaryLabelClass = "orlith-auth-primary-label";
@@ -25,7 +25,8 @@ std::string linkColourClass(const PaletteColour& colour);
 
 std::string authKitStyleSheet(bool isDark);
 
-// Adds the kit's sheet to the provider that holds the palette (once; later calls do nothing).
+// Adds the shared kit's sheet and this one to the provider that holds the palette (each once;
+// later calls do nothing).
 void addAuthKitStyleSheet(AppearanceStyleProvider& provider);
 
 }  // namespace orlith

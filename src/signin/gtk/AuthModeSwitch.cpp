@@ -1,6 +1,6 @@
 #include "signin/gtk/AuthModeSwitch.h"
 
-#include "signin/gtk/AuthControlCursor.h"
+#include "ui/AuthControlCursor.h"
 
 namespace orlith {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
+#include "ui/AppearanceStyleProvider.h"
 
 namespace orlith {
 

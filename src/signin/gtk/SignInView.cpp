@@ -1,9 +1,9 @@
 #include "signin/gtk/SignInView.h"
 
 #include "signin/gtk/AuthBrandLockup.h"
-#include "signin/gtk/AuthFilledButtonStyle.h"
 #include "signin/gtk/AuthLinkButtonStyle.h"
 #include "signin/gtk/AuthSocialButtonStyle.h"
+#include "ui/AuthFilledButtonStyle.h"
 
 namespace orlith {
 
@@ -267,8 +267,7 @@ void SignInView::buildVerify() {
   verifyRow_.append(resend_);
   verifyScene_.append(verifyRow_);
 
-  resent_.set_text("✓ " + text("A new code is on its way."));
-  wrapLabel(resent_, "orlith-confirmation");
+  resent_.setText(text("A new code is on its way."));
   verifyScene_.append(resent_);
 }
 
@@ -285,8 +284,7 @@ void SignInView::buildReset() {
       resetEmail_.signal_changed().connect([this] { view_->setEmail(resetEmail_.get_text()); });
   resetEmail_.signal_activate().connect([this] { view_->run(&AuthView::sendPasswordReset); });
 
-  resetSent_.set_text("✓ " + text("If an account exists, we've emailed a reset link."));
-  wrapLabel(resetSent_, "orlith-confirmation");
+  resetSent_.setText(text("If an account exists, we've emailed a reset link."));
   resetScene_.append(resetSent_);
 
   sendResetLabel_ = std::make_unique<AuthPrimaryButtonLabel>(text("Send reset link"), false);

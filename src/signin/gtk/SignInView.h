@@ -10,6 +10,7 @@
 
 #include "base/UriOpener.h"
 #include "signin/AuthView.h"
+#include "signin/gtk/AuthConfirmationLine.h"
 #include "signin/gtk/AuthInputRow.h"
 #include "signin/gtk/AuthModeSwitch.h"
 #include "signin/gtk/AuthPrimaryButtonLabel.h"
@@ -53,6 +54,8 @@ class SignInView : public Gtk::Overlay {
   Gtk::Button& sendResetButton() { return sendReset_; }
   Gtk::Button& forgotPasswordButton() { return forgot_; }
   Gtk::Label& termsLabel() { return terms_; }
+  AuthConfirmationLine& resentConfirmation() { return resent_; }
+  AuthConfirmationLine& resetSentConfirmation() { return resetSent_; }
   AuthModeSwitch& modeSwitch() { return *modeSwitch_; }
   SignInColumn& column() { return *column_; }
   LoadingOverlay& loadingOverlay() { return overlay_; }
@@ -130,14 +133,14 @@ class SignInView : public Gtk::Overlay {
   std::unique_ptr<AuthPrimaryButtonLabel> verifyLabel_;
   Gtk::Box verifyRow_{Gtk::Orientation::HORIZONTAL, 0};
   Gtk::Button changeEmail_, resend_;
-  Gtk::Label resent_;
+  AuthConfirmationLine resent_;
 
   // Forgot password.
   Gtk::Box resetScene_{Gtk::Orientation::VERTICAL, 20};
   Gtk::Label resetTitle_, resetSubtitle_;
   Gtk::Entry resetEmail_;
   std::unique_ptr<AuthInputRow> resetRow_;
-  Gtk::Label resetSent_;
+  AuthConfirmationLine resetSent_;
   Gtk::Button sendReset_;
   std::unique_ptr<AuthPrimaryButtonLabel> sendResetLabel_;
   Gtk::Button backToSignIn_;

@@ -1,7 +1,7 @@
 #include "signin/gtk/TwoFactorChallengeSheet.h"
 
-#include "signin/gtk/AuthFilledButtonStyle.h"
 #include "signin/gtk/AuthLinkButtonStyle.h"
+#include "ui/AuthFilledButtonStyle.h"
 
 namespace orlith {
 

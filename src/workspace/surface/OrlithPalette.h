@@ -1,6 +1,6 @@
 // The app's twelve appearance-dependent colours, each with a light and a dark sRGB value, and
-// the same-valued names the sign-in views use. The toolkit side turns them into named CSS
-// colours ("@orlith_canvas") that follow the app's resolved appearance.
+// the same-valued names the sign-in views use. The UI kit turns them into named CSS colours
+// ("@orlith_canvas") that follow the app's resolved appearance.
 #pragma once
 
 #include <array>
@@ -60,13 +60,6 @@ struct OrlithPalette {
                                                         {"controlBorder", hairlineStrong},
                                                         {"primaryFill", fill},
                                                         {"onPrimaryFill", onFill}}};
-
-  // Every colour and alias as a CSS colour definition ("@define-color orlith_ink rgb(…);") with
-  // the values of one appearance.
-  static std::string css(bool isDark);
 };
-
-// "rgb(…)" or "rgba(…)" text of a colour, as GTK's CSS reads it.
-std::string cssColour(const SrgbColour& colour);
 
 }  // namespace orlith

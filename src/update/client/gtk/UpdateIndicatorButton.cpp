@@ -68,16 +68,16 @@ UpdateIndicatorButton::~UpdateIndicatorButton() {
   snapshotConnection_.disconnect();
   gtk_menu_button_set_create_popup_func(gobj(), nullptr, nullptr, nullptr);
   if (panel_) {
-    panel_->popdown();
+    panel_->close();
     gtk_menu_button_set_popover(gobj(), nullptr);
     panel_.reset();
   }
 }
 
-UpdatePanel& UpdateIndicatorButton::panel() {
+UpdatePopoverController& UpdateIndicatorButton::panel() {
   if (!panel_) {
-    panel_ = std::make_unique<UpdatePanel>(model_);
-    set_popover(*panel_);
+    panel_ = std::make_unique<UpdatePopoverController>(model_);
+    set_popover(panel_->popover());
   }
   return *panel_;
 }
@@ -114,7 +114,7 @@ void UpdateIndicatorButton::showPanel() {
   }
   if (auto chosen = indicatorForPanel(candidates)) {
     UpdateIndicatorButton* button = buttons()[*chosen];
-    if (!button->panel().get_visible())
+    if (!button->panel().isShown())
       button->popup();
   }
 }

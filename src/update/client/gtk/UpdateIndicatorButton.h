@@ -10,7 +10,7 @@
 
 #include "base/Observable.h"
 #include "update/client/UpdateIndicatorModel.h"
-#include "update/client/gtk/UpdatePanel.h"
+#include "update/client/gtk/UpdatePopoverController.h"
 
 namespace orlith {
 
@@ -22,7 +22,7 @@ class UpdateIndicatorButton : public Gtk::MenuButton {
   ~UpdateIndicatorButton() override;
 
   // The panel, made now when it was never made.
-  UpdatePanel& panel();
+  UpdatePopoverController& panel();
   bool hasPanel() const { return panel_ != nullptr; }
   // The tooltip and accessible description.
   const std::string& statusText() const { return status_; }
@@ -41,7 +41,7 @@ class UpdateIndicatorButton : public Gtk::MenuButton {
 
   UpdateIndicatorModel& model_;
   Gtk::Image image_;
-  std::unique_ptr<UpdatePanel> panel_;
+  std::unique_ptr<UpdatePopoverController> panel_;
   std::string status_;
   ScopedConnection snapshotConnection_;
 };

@@ -4,7 +4,7 @@
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
-#include "workspace/surface/OrlithPalette.h"
+#include "ui/PaletteStyleSheet.h"
 #include "workspace/window/WorkspaceTabChipPresentation.h"
 
 namespace orlith {

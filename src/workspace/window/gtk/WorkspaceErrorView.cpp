@@ -2,7 +2,7 @@
 #include "workspace/window/gtk/WorkspaceErrorView.h"
 
 #include "base/LocalizedStrings.h"
-#include "signin/gtk/AuthFilledButtonStyle.h"
+#include "ui/AuthFilledButtonStyle.h"
 #include "workspace/window/gtk/WorkspaceViewStyle.h"
 
 namespace orlith {

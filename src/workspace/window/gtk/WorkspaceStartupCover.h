@@ -4,7 +4,7 @@
 
 #include <gtkmm.h>
 
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 
 namespace orlith {
 

@@ -36,7 +36,7 @@ std::unique_ptr<WorkspaceTabSurfaceHost::Surface> WorkspaceTabSurfaces::makeSurf
   else if (!options.relatedView)
     options.relatedView = network_.warmView();
   auto container =
-      std::make_unique<WorkspaceTabContainer>(*this, tab, services_, network_, std::move(options));
+      std::make_unique<WorkspaceContainerView>(*this, tab, services_, network_, std::move(options));
   // A tab's view exists now, and holds the process if it took the prewarmed one: the warm view
   // has done its part either way.
   network_.releaseWarmView();
@@ -46,7 +46,7 @@ std::unique_ptr<WorkspaceTabSurfaceHost::Surface> WorkspaceTabSurfaces::makeSurf
   return container;
 }
 
-WorkspaceTabContainer* WorkspaceTabSurfaces::container(const std::string& id) const {
+WorkspaceContainerView* WorkspaceTabSurfaces::container(const std::string& id) const {
   auto found = containers_.find(id);
   return found == containers_.end() ? nullptr : found->second;
 }

@@ -15,7 +15,7 @@
 #include "workspace/window/WorkspaceTabSurfaceHost.h"
 #include "workspace/window/WorkspaceWindowServices.h"
 #include "workspace/window/gtk/GtkWindowSystem.h"
-#include "workspace/window/gtk/WorkspaceTabContainer.h"
+#include "workspace/window/gtk/WorkspaceContainerView.h"
 
 namespace orlith {
 
@@ -29,7 +29,7 @@ class WorkspaceTabSurfaces : public Gtk::Widget {
 
   WorkspaceTabSurfaceHost& host() { return *host_; }
   // The container of a tab, or nullptr.
-  WorkspaceTabContainer* container(const std::string& id) const;
+  WorkspaceContainerView* container(const std::string& id) const;
   std::size_t containerCount() const { return containers_.size(); }
 
  protected:
@@ -45,7 +45,7 @@ class WorkspaceTabSurfaces : public Gtk::Widget {
   WorkspaceWindowServices& services_;
   WorkspaceNetworkSession& network_;
   WorkspaceWebViewOptions options_;
-  std::map<std::string, WorkspaceTabContainer*> containers_;
+  std::map<std::string, WorkspaceContainerView*> containers_;
   std::unique_ptr<GtkWindowSystem> windowSystem_;
   ScopedConnection windowChanged_;
   std::unique_ptr<WorkspaceTabSurfaceHost> host_;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
+#include "ui/AppearanceStyleProvider.h"
 
 namespace orlith {
 

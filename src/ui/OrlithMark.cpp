@@ -1,19 +1,19 @@
 // The mark's picture: contained (aspect kept) in a size × size square, centred.
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 
 #include <gio/gio.h>
 
 #include <algorithm>
 #include <mutex>
 
-extern "C" void orlith_signin_register_resource(void);
+extern "C" void orlith_ui_register_resource(void);
 
 namespace orlith {
 namespace {
 
 void registerResources() {
   static std::once_flag once;
-  std::call_once(once, [] { orlith_signin_register_resource(); });
+  std::call_once(once, [] { orlith_ui_register_resource(); });
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ OrlithMark::~OrlithMark() {
 }
 
 const char* OrlithMark::artworkResourcePath() {
-  return "/com/tolvik/orlith/signin/OrlithMark.png";
+  return "/com/tolvik/orlith/ui/OrlithMark.png";
 }
 
 Gtk::SizeRequestMode OrlithMark::get_request_mode_vfunc() const {

@@ -1,11 +1,11 @@
 // Loads the sheets' light or dark forms and keeps them in step with the appearance.
-#include "workspace/surface/gtk/AppearanceStyleProvider.h"
+#include "ui/AppearanceStyleProvider.h"
 
 #include <gtkmm/stylecontext.h>
 
 #include <algorithm>
 
-#include "workspace/surface/OrlithPalette.h"
+#include "ui/PaletteStyleSheet.h"
 
 namespace orlith {
 
@@ -24,7 +24,7 @@ std::unique_ptr<AppearanceStyleProvider> AppearanceStyleProvider::palette(
     Glib::RefPtr<Gdk::Display> display, bool isDark) {
   auto provider = std::make_unique<AppearanceStyleProvider>(
       std::move(display), isDark, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  provider->addSheet("palette", &OrlithPalette::css);
+  provider->addSheet("palette", &paletteStyleSheet);
   return provider;
 }
 

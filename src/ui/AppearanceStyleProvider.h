@@ -26,7 +26,7 @@ class AppearanceStyleProvider {
   AppearanceStyleProvider(const AppearanceStyleProvider&) = delete;
   AppearanceStyleProvider& operator=(const AppearanceStyleProvider&) = delete;
 
-  // The palette's named colours (OrlithPalette::css), at application priority.
+  // The palette's named colours (paletteStyleSheet), at application priority.
   static std::unique_ptr<AppearanceStyleProvider> palette(Glib::RefPtr<Gdk::Display> display,
                                                           bool isDark);
 

@@ -1,5 +1,5 @@
 // Cursor following a control's effective sensitivity.
-#include "signin/gtk/AuthControlCursor.h"
+#include "ui/AuthControlCursor.h"
 
 namespace orlith {
 namespace {
@@ -19,6 +19,13 @@ void showPointingHandWhileEnabled(Gtk::Widget& control) {
     if (wasSensitive != control.is_sensitive())
       update(control);
   });
+}
+
+void addButtonStyleClass(Gtk::Button& button, const char* cssClass) {
+  if (button.has_css_class(cssClass))
+    return;
+  button.add_css_class(cssClass);
+  showPointingHandWhileEnabled(button);
 }
 
 }  // namespace orlith

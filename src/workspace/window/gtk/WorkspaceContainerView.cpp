@@ -1,5 +1,5 @@
 // The overlays follow the tab's model through one coalesced refresh per main-loop turn.
-#include "workspace/window/gtk/WorkspaceTabContainer.h"
+#include "workspace/window/gtk/WorkspaceContainerView.h"
 
 #include "base/MainQueue.h"
 #include "workspace/window/WorkspaceContainerPresentation.h"
@@ -7,11 +7,11 @@
 
 namespace orlith {
 
-WorkspaceTabContainer::WorkspaceTabContainer(Gtk::Widget& parent,
-                                             std::shared_ptr<WorkspaceModel> tab,
-                                             WorkspaceWindowServices& services,
-                                             WorkspaceNetworkSession& network,
-                                             WorkspaceWebViewOptions options)
+WorkspaceContainerView::WorkspaceContainerView(Gtk::Widget& parent,
+                                               std::shared_ptr<WorkspaceModel> tab,
+                                               WorkspaceWindowServices& services,
+                                               WorkspaceNetworkSession& network,
+                                               WorkspaceWebViewOptions options)
     : tab_(std::move(tab)),
       services_(services),
       canvas_(Gtk::Orientation::VERTICAL),
@@ -56,22 +56,22 @@ WorkspaceTabContainer::WorkspaceTabContainer(Gtk::Widget& parent,
   refresh();
 }
 
-WorkspaceTabContainer::~WorkspaceTabContainer() {
+WorkspaceContainerView::~WorkspaceContainerView() {
   dismantle();
 }
 
-void WorkspaceTabContainer::setHidden(bool hidden) {
+void WorkspaceContainerView::setHidden(bool hidden) {
   if (overlay_.get_visible() == !hidden)
     return;
   overlay_.set_visible(!hidden);
 }
 
-void WorkspaceTabContainer::update() {
+void WorkspaceContainerView::update() {
   if (!dismantled_)
     webView_->update(makeSurfaceSession(services_.session));
 }
 
-void WorkspaceTabContainer::dismantle() {
+void WorkspaceContainerView::dismantle() {
   if (dismantled_)
     return;
   dismantled_ = true;
@@ -84,7 +84,7 @@ void WorkspaceTabContainer::dismantle() {
     onDismantled();
 }
 
-void WorkspaceTabContainer::refresh() {
+void WorkspaceContainerView::refresh() {
   if (dismantled_)
     return;
   ContainerOverlay shown = containerOverlay(tab_->isReady(), tab_->didFailToLoad());
@@ -99,7 +99,7 @@ void WorkspaceTabContainer::refresh() {
   wasReady_ = ready;
 }
 
-void WorkspaceTabContainer::applyZoom() {
+void WorkspaceContainerView::applyZoom() {
   if (dismantled_)
     return;
   if (auto view = tab_->webView())

@@ -17,16 +17,16 @@
 
 namespace orlith {
 
-class WorkspaceTabContainer final : public WorkspaceTabSurfaceHost::Surface {
+class WorkspaceContainerView final : public WorkspaceTabSurfaceHost::Surface {
  public:
   static constexpr unsigned kErrorTransitionMs = 200;
 
   // Places itself on top of `parent`'s children. `options.relatedView`, when set, is the view
   // whose web process this tab's view shares.
-  WorkspaceTabContainer(Gtk::Widget& parent, std::shared_ptr<WorkspaceModel> tab,
-                        WorkspaceWindowServices& services, WorkspaceNetworkSession& network,
-                        WorkspaceWebViewOptions options);
-  ~WorkspaceTabContainer() override;
+  WorkspaceContainerView(Gtk::Widget& parent, std::shared_ptr<WorkspaceModel> tab,
+                         WorkspaceWindowServices& services, WorkspaceNetworkSession& network,
+                         WorkspaceWebViewOptions options);
+  ~WorkspaceContainerView() override;
 
   void setHidden(bool hidden) override;
   void update() override;

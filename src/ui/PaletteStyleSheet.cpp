@@ -1,5 +1,5 @@
 // The palette's CSS text.
-#include "workspace/surface/OrlithPalette.h"
+#include "ui/PaletteStyleSheet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,12 +26,12 @@ std::string cssColour(const SrgbColour& colour) {
   return "rgba(" + rgb + "," + alpha + ")";
 }
 
-std::string OrlithPalette::css(bool isDark) {
+std::string paletteStyleSheet(bool isDark) {
   std::string text;
-  for (const PaletteColour* colour : colours)
+  for (const PaletteColour* colour : OrlithPalette::colours)
     text +=
         "@define-color " + colour->cssName() + " " + cssColour(colour->resolved(isDark)) + ";\n";
-  for (const PaletteAlias& alias : aliases)
+  for (const PaletteAlias& alias : OrlithPalette::aliases)
     text += "@define-color " + alias.cssName() + " @" + alias.colour.cssName() + ";\n";
   return text;
 }

@@ -1,5 +1,5 @@
 // Fills all the room it is given, its content centred.
-#include "signin/gtk/BrandLoadingView.h"
+#include "ui/BrandLoadingView.h"
 
 namespace orlith {
 

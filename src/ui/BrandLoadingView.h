@@ -4,7 +4,7 @@
 #include <gtkmm/box.h>
 #include <gtkmm/spinner.h>
 
-#include "signin/gtk/OrlithMark.h"
+#include "ui/OrlithMark.h"
 
 namespace orlith {
 
