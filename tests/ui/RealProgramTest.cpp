@@ -14,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <set>
 
 #include "OrlithBuildConfig.h"
 #include "RealInput.h"
@@ -96,10 +97,11 @@ void requestClose(Window window) {
 
 // The files under the home folder and the XDG data, config and cache folders (the keyring's own
 // files aside) whose bytes contain `needle`.
-std::vector<std::filesystem::path> lastingFilesHolding(const std::string& needle) {
+std::set<std::filesystem::path> lastingFilesHolding(const std::string& needle) {
   namespace fs = std::filesystem;
   const fs::path keyrings = fs::path(g_get_user_data_dir()) / "keyrings";
-  std::vector<fs::path> found;
+  // A set: the XDG folders may lie under the home folder.
+  std::set<fs::path> found;
   for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
     const char* root = std::getenv(variable);
     std::error_code error;
@@ -120,7 +122,7 @@ std::vector<std::filesystem::path> lastingFilesHolding(const std::string& needle
       std::ifstream file(entry->path(), std::ios::binary);
       const std::string bytes{std::istreambuf_iterator<char>(file), {}};
       if (bytes.find(needle) != std::string::npos)
-        found.push_back(entry->path());
+        found.insert(entry->path());
     }
   }
   return found;
