@@ -291,6 +291,15 @@ Task<void> SessionStore::completeSignIn(const Frame& frame, std::optional<std::s
   co_await std::move(removal);
   if (!isCurrent(frame))
     co_return;
+  // A session ended here since the last one was saved: its pages may have written again while
+  // they unloaded after the sign-out's clear, and their views are long gone by now.
+  if (vault_->isExplicitlySignedOut()) {
+    std::shared_ptr<WebCookieStore> webCookies = webCookies_;
+    Task<void> clearing = webCookies->clearNonCookieData();
+    co_await std::move(clearing);
+    if (!isCurrent(frame))
+      co_return;
+  }
 
   std::shared_ptr<SessionVault> vault = vault_;
   Task<bool> saving = vault->save(session);
@@ -694,6 +703,11 @@ Task<void> SessionStore::runCleanup(SharedTask<void> previous) {
     }
   }
   client_->clearSessionCookies();
+  // The account's local storage, caches, databases and service workers go after its cookies, so
+  // the next account's pages find none of them; a sign-in waits for this whole clean-up.
+  std::shared_ptr<WebCookieStore> webCookies = webCookies_;
+  Task<void> clearing = webCookies->clearNonCookieData();
+  co_await std::move(clearing);
 }
 
 void SessionStore::signOut() {

@@ -54,6 +54,8 @@ class SessionVault {
 
   // Whether the sign-out flag is set, so a load would find nothing without asking the keyring.
   static bool isExplicitlySignedOut(const Preferences& preferences);
+  // The same for this vault's preferences: a session ended here since the last save.
+  bool isExplicitlySignedOut() const { return isExplicitlySignedOut(preferences_); }
 
  private:
   std::shared_ptr<SessionKeychain> keychain_;

@@ -11,9 +11,13 @@
 #include <httplib.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 
 #include "OrlithBuildConfig.h"
 #include "RealInput.h"
@@ -27,6 +31,7 @@
 #include "session/SessionKeychain.h"
 #include "support/TemporaryDirectory.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
+#include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 // X last: its macros clash with the toolkit's C++ headers.
 #include <X11/Xlib.h>
@@ -113,6 +118,49 @@ void requestClose(Window window) {
   XFlush(display);
 }
 
+// The files under the home folder and the XDG data, config and cache folders (the keyring's own
+// files aside) whose bytes contain `needle`.
+std::set<std::filesystem::path> lastingFilesHolding(const std::string& needle) {
+  namespace fs = std::filesystem;
+  const fs::path keyrings = fs::path(g_get_user_data_dir()) / "keyrings";
+  // A set: the XDG folders may lie under the home folder.
+  std::set<fs::path> found;
+  for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+    const char* root = std::getenv(variable);
+    std::error_code error;
+    if (root == nullptr || !fs::is_directory(root, error))
+      continue;
+    for (fs::recursive_directory_iterator
+             entry(root, fs::directory_options::skip_permission_denied, error),
+         end;
+         !error && entry != end; entry.increment(error)) {
+      if (entry->path() == keyrings) {
+        entry.disable_recursion_pending();
+        continue;
+      }
+      // Files come and go while the web processes work: one that is gone holds nothing.
+      std::error_code ignored;
+      if (!entry->is_regular_file(ignored) || entry->is_symlink(ignored))
+        continue;
+      std::ifstream file(entry->path(), std::ios::binary);
+      const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+      if (bytes.find(needle) != std::string::npos)
+        found.insert(entry->path());
+    }
+  }
+  return found;
+}
+
+// Waits for what only another process changes: the main loop is woken to look again, as
+// nothing of this process's own would wake it.
+bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const guint tick = g_timeout_add(
+      100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const bool reached = testing::spinUntil(done, timeout);
+  g_source_remove(tick);
+  return reached;
+}
+
 // What the program stored, read from its file as it is now.
 std::optional<PreferenceValue> stored(const std::string& key) {
   JsonFilePreferences file(JsonFilePreferences::defaultPath());
@@ -136,12 +184,13 @@ class RealProgram : public testing::WorkspaceWindowFixture {
 
   // The output of the program and its web processes goes nowhere: a web process that outlives
   // the program must not hold the test's own output open.
-  GPid run() {
+  // `environment` null: the test's own.
+  GPid run(char** environment = nullptr) {
     const char* argv[] = {kProgram, nullptr};
     GPid pid = 0;
     GError* error = nullptr;
     if (!g_spawn_async(
-            nullptr, const_cast<char**>(argv), nullptr,
+            nullptr, const_cast<char**>(argv), environment,
             static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL |
                                      G_SPAWN_STDERR_TO_DEV_NULL),
             nullptr, nullptr, &pid, &error)) {
@@ -165,12 +214,12 @@ class RealProgram : public testing::WorkspaceWindowFixture {
   }
 
   bool waitExit(GPid pid, std::chrono::milliseconds timeout) {
-    return testing::spinUntil([&] { return exited(pid); }, timeout);
+    return pollUntil([&] { return exited(pid); }, timeout);
   }
 
   std::optional<Window> waitWindow(GPid pid, std::chrono::milliseconds timeout = 30s) {
     std::optional<Window> found;
-    testing::spinUntil(
+    pollUntil(
         [&] {
           auto windows = windowsOf(pid);
           if (!windows.empty())
@@ -180,6 +229,45 @@ class RealProgram : public testing::WorkspaceWindowFixture {
         timeout);
     return found;
   }
+
+  // The program loads its compiled-in origin: a stand-in listens there, its home page reporting
+  // each first paint (and the names of the cookies it sent) into files of the test's own. The
+  // stored session is the demo account's, under the program's own keyring service, and the tab
+  // record starts empty.
+  void startStandinAndSignIn() {
+    const std::string origin = build::kServiceOrigin;
+    setenv("ORLITH_STANDIN_PAINT_LOG", paintLog_.c_str(), 1);
+    setenv("ORLITH_STANDIN_COOKIE_LOG", cookieLog_.c_str(), 1);
+    appStandin_.emplace(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
+                        std::vector<std::string>{"--port", origin.substr(origin.rfind(':') + 1)});
+    unsetenv("ORLITH_STANDIN_PAINT_LOG");
+    unsetenv("ORLITH_STANDIN_COOKIE_LOG");
+    keychainService_ = SessionKeychain::serviceFor(std::nullopt);
+    launch(OrlithEnvironment(*Url::parse(origin)));
+    signIn(testing::kDemoAccount);
+    // This build is not in an Applications folder: the offer is answered before, as a user did.
+    DesktopSurfaceServices::shared().preferences().setBoolean(AppDelegate::kDismissedReminderKey,
+                                                              true);
+    DesktopSurfaceServices::shared().preferences().remove(WorkspaceCommands::kPageZoomKey);
+    DesktopSurfaceServices::shared().preferences().remove(
+        *WorkspaceTabRecoveryStore::recoveryKey(testing::kDemoAccount));
+  }
+
+  static std::vector<std::string> lines(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::vector<std::string> result;
+    for (std::string line; std::getline(file, line);)
+      result.push_back(line);
+    return result;
+  }
+  std::size_t paints() const { return lines(paintLog_).size(); }
+  // The cookie names each first paint's request carried, one entry a paint.
+  std::vector<std::string> paintCookies() const { return lines(cookieLog_); }
+
+  TemporaryDirectory scratch_;
+  std::filesystem::path paintLog_ = scratch_.path() / "paint.log";
+  std::filesystem::path cookieLog_ = scratch_.path() / "cookies.log";
+  std::optional<testing::StandinProcess> appStandin_;
 
   std::vector<GPid> pids_;
   std::map<GPid, int> exitStatus_;
@@ -318,32 +406,8 @@ class RealProgramSignIn : public RealProgram {
 };
 
 TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
-  // The program loads its compiled-in origin: a stand-in listens there, and its home page
-  // reports each first paint into a file of the test's own.
-  const std::string origin = build::kServiceOrigin;
-  TemporaryDirectory scratch;
-  const auto paintLog = scratch.path() / "paint.log";
-  setenv("ORLITH_STANDIN_PAINT_LOG", paintLog.c_str(), 1);
-  testing::StandinProcess appStandin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
-                                     {"--port", origin.substr(origin.rfind(':') + 1)});
-  unsetenv("ORLITH_STANDIN_PAINT_LOG");
-  auto paints = [&] {
-    std::ifstream file(paintLog);
-    std::size_t lines = 0;
-    for (std::string line; std::getline(file, line);)
-      ++lines;
-    return lines;
-  };
-  // The program keeps its session under its own keyring service.
-  keychainService_ = SessionKeychain::serviceFor(std::nullopt);
-  launch(OrlithEnvironment(*Url::parse(origin)));
-  signIn(testing::kDemoAccount);
-  // This build is not in an Applications folder: the offer is answered before, as a user did.
-  DesktopSurfaceServices::shared().preferences().setBoolean(AppDelegate::kDismissedReminderKey,
-                                                            true);
-  DesktopSurfaceServices::shared().preferences().remove(WorkspaceCommands::kPageZoomKey);
+  startStandinAndSignIn();
   const std::string recovery = *WorkspaceTabRecoveryStore::recoveryKey(testing::kDemoAccount);
-  DesktopSurfaceServices::shared().preferences().remove(recovery);
   // The tabs of the program's window, from the recovery record it keeps in its file.
   auto tabCount = [&]() -> std::size_t {
     auto value = stored(recovery);
@@ -479,6 +543,79 @@ TEST_F(RealProgramSignIn, ClosingTheWindowWhileAProviderSignInStartsEndsIt) {
   EXPECT_FALSE(keyringSessionEmail());
   EXPECT_EQ(requestsTo("/api/auth/native/consume"), 0);
   EXPECT_EQ(paints(), 0u);
+}
+
+TEST_F(RealProgram, SessionCookieStaysOffDiskAndTheSessionOutlivesRestartsAndANewRuntimeFolder) {
+  startStandinAndSignIn();
+  const std::string value = context_->sessionStore().currentSession()->cookie.value;
+  // The jar where earlier versions kept cookies, session cookie included.
+  const auto legacyJar = std::filesystem::path(g_get_user_data_dir()) / "orlith" / "web" /
+                         WorkspaceNetworkSession::kCookieJarName;
+  std::filesystem::create_directories(legacyJar.parent_path());
+  const std::vector<std::string> legacyFiles = {legacyJar.string(), legacyJar.string() + "-journal",
+                                                legacyJar.string() + "-wal"};
+  for (const auto& file : legacyFiles)
+    std::ofstream(file) << "orlith_session=" << value;
+  // The program's runtime folder, private as a login session's is; then a new one, as after
+  // logging out or a restart of the machine.
+  TemporaryDirectory firstRuntime, secondRuntime;
+  auto environmentWith = [](const TemporaryDirectory& runtime) {
+    std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    return std::unique_ptr<gchar*, decltype(&g_strfreev)>(
+        g_environ_setenv(g_get_environ(), "XDG_RUNTIME_DIR", runtime.path().c_str(), TRUE),
+        &g_strfreev);
+  };
+  auto firstEnvironment = environmentWith(firstRuntime);
+  auto secondEnvironment = environmentWith(secondRuntime);
+  const auto runtimeJar = WorkspaceNetworkSession::cookieJarPath(firstRuntime.path());
+  ASSERT_TRUE(runtimeJar);
+  auto jarHoldsValue = [&] {
+    std::ifstream file(*runtimeJar, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(file), {}}.find(value) != std::string::npos;
+  };
+  auto hasCookie = [](const std::string& names, const std::string& name) {
+    return (" " + names).find(" " + name + " ") != std::string::npos;
+  };
+
+  // Signed in: the page is shown with the keyring's session, whose cookie lives in the jar under
+  // the runtime folder and in no lasting file; the old jar is gone.
+  GPid app = run(firstEnvironment.get());
+  ASSERT_TRUE(waitWindow(app));
+  ASSERT_TRUE(pollUntil([&] { return paintCookies().size() == 1; }, 30s));
+  EXPECT_TRUE(hasCookie(paintCookies()[0], "orlith_session")) << paintCookies()[0];
+  EXPECT_FALSE(hasCookie(paintCookies()[0], "standin_visit"));
+  for (const auto& file : legacyFiles)
+    EXPECT_FALSE(std::filesystem::exists(file)) << file;
+  EXPECT_TRUE(pollUntil(jarHoldsValue, 10s)) << *runtimeJar;
+  EXPECT_THAT(lastingFilesHolding(value), ::testing::IsEmpty());
+
+  // Killed outright: still in no lasting file.
+  kill(app, SIGKILL);
+  ASSERT_TRUE(waitExit(app, 10s));
+  EXPECT_THAT(lastingFilesHolding(value), ::testing::IsEmpty());
+
+  // Started again: signed in without a sign-in, and the page's own cookie from the first run is
+  // still there.
+  app = run(firstEnvironment.get());
+  ASSERT_TRUE(waitWindow(app));
+  ASSERT_TRUE(pollUntil([&] { return paintCookies().size() == 2; }, 30s));
+  EXPECT_TRUE(hasCookie(paintCookies()[1], "orlith_session")) << paintCookies()[1];
+  EXPECT_TRUE(hasCookie(paintCookies()[1], "standin_visit")) << paintCookies()[1];
+  kill(app, SIGTERM);
+  ASSERT_TRUE(waitExit(app, 20s));
+
+  // With a new runtime folder the keyring still signs the workspace in, and the page's other
+  // cookies are gone.
+  app = run(secondEnvironment.get());
+  ASSERT_TRUE(waitWindow(app));
+  ASSERT_TRUE(pollUntil([&] { return paintCookies().size() == 3; }, 30s));
+  EXPECT_TRUE(hasCookie(paintCookies()[2], "orlith_session")) << paintCookies()[2];
+  EXPECT_FALSE(hasCookie(paintCookies()[2], "standin_visit")) << paintCookies()[2];
+  EXPECT_THAT(lastingFilesHolding(value), ::testing::IsEmpty());
+  kill(app, SIGTERM);
+  ASSERT_TRUE(waitExit(app, 20s));
+  DesktopSurfaceServices::shared().preferences().remove(AppDelegate::kDismissedReminderKey);
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtk/gtk.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "UiHarness.h"
@@ -47,6 +51,38 @@ const HttpCookie* find(const std::vector<HttpCookie>& cookies, std::string_view 
   auto found = std::find_if(cookies.begin(), cookies.end(),
                             [&](const HttpCookie& cookie) { return cookie.name == name; });
   return found == cookies.end() ? nullptr : &*found;
+}
+
+// The jar goes only into a runtime folder that is this user's alone, as the runtime folder must
+// be; anywhere else the cookies stay in memory.
+TEST(SessionCookieEngine, CookieJarGoesOnlyIntoAPrivateRuntimeFolder) {
+  TemporaryDirectory scratch;
+  const auto root = scratch.path();
+  namespace fs = std::filesystem;
+  auto folder = [&](const char* name, fs::perms mode) {
+    fs::create_directory(root / name);
+    fs::permissions(root / name, mode, fs::perm_options::replace);
+    return root / name;
+  };
+  const auto privateFolder = folder("private", fs::perms::owner_all);
+  const auto shared =
+      folder("shared", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  std::vector<fs::path> refused = {shared,           root / "link",       root / "file",
+                                   root / "missing", fs::path("private"), fs::path()};
+  // Another user's folder, where this user may give one away (as root).
+  const auto foreign = folder("foreign", fs::perms::owner_all);
+  if (chown(foreign.c_str(), geteuid() + 1, static_cast<gid_t>(-1)) == 0)
+    refused.push_back(foreign);
+  fs::create_directory_symlink(privateFolder, root / "link");
+  std::ofstream(root / "file") << "";
+  fs::permissions(root / "file", fs::perms::owner_all, fs::perm_options::replace);
+
+  EXPECT_EQ(WorkspaceNetworkSession::cookieJarPath(privateFolder),
+            privateFolder / "orlith" / "web" / "cookies.sqlite");
+  for (const fs::path& place : refused) {
+    EXPECT_EQ(WorkspaceNetworkSession::cookieJarPath(place), std::nullopt) << place;
+  }
 }
 
 TEST(SessionCookieEngine, StoreAddsDeletesAndClearsOtherDataOnAnEphemeralSession) {

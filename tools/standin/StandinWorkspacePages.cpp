@@ -31,6 +31,24 @@ std::string jsString(const std::string& text) {
   return out + "\"";
 }
 
+// The names in a Cookie header, each followed by a space.
+std::string cookieNames(const std::string& header) {
+  std::string names;
+  std::size_t start = 0;
+  while (start < header.size()) {
+    std::size_t end = header.find(';', start);
+    if (end == std::string::npos)
+      end = header.size();
+    std::string pair = header.substr(start, end - start);
+    const std::size_t first = pair.find_first_not_of(' ');
+    const std::size_t equals = pair.find('=');
+    if (first != std::string::npos && equals != std::string::npos && equals > first)
+      names += pair.substr(first, equals - first) + " ";
+    start = end + 1;
+  }
+  return names;
+}
+
 std::string portOf(const httplib::Request& request) {
   std::string host = request.get_header_value("Host");
   auto colon = host.rfind(':');
@@ -111,8 +129,10 @@ void html(httplib::Response& response, const std::string& body) {
 
 void registerWorkspacePages(httplib::Server& server) {
   // With ORLITH_STANDIN_PAINT_LOG set, each first-paint report appends the monotonic clock's
-  // nanoseconds to that file, one line each.
-  server.Get("/__first-paint", [](const httplib::Request&, httplib::Response& response) {
+  // nanoseconds to that file, one line each. With ORLITH_STANDIN_COOKIE_LOG set, it appends the
+  // names of the cookies the page sent to that file, one line each, and the reply sets a lasting
+  // cookie of the page's own, "standin_visit", which is not a session cookie.
+  server.Get("/__first-paint", [](const httplib::Request& request, httplib::Response& response) {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     if (const char* path = std::getenv("ORLITH_STANDIN_PAINT_LOG")) {
       if (std::FILE* log = std::fopen(path, "a")) {
@@ -121,6 +141,13 @@ void registerWorkspacePages(httplib::Server& server) {
                          std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
         std::fclose(log);
       }
+    }
+    if (const char* path = std::getenv("ORLITH_STANDIN_COOKIE_LOG")) {
+      if (std::FILE* log = std::fopen(path, "a")) {
+        std::fprintf(log, "%s\n", cookieNames(request.get_header_value("Cookie")).c_str());
+        std::fclose(log);
+      }
+      response.set_header("Set-Cookie", "standin_visit=1; Path=/; Secure; Max-Age=86400");
     }
     response.status = 204;
   });

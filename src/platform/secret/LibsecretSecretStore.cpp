@@ -1,10 +1,14 @@
-// Secret Service calls for the session item, each bounded by a cancellable on a timer thread.
+// Secret Service calls for the session item. Every call starts and answers on one thread of the
+// process that runs a main context of its own; the caller waits for the answer up to the
+// time-out and then abandons the call, however the daemon or its prompt behaves.
 #include "platform/secret/LibsecretSecretStore.h"
 
 #include <libsecret/secret.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/glib/GObjectPtr.h"
@@ -20,34 +24,91 @@ struct SecretValueUnref {
 };
 using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
 
-// A cancellable that fires when the call it guards has not ended within the limit.
-class CancelAfter {
+// The thread where libsecret's calls run. One for the process, never stopped: libsecret keeps
+// one connection to the service for the process, whose signals (the daemon going away among
+// them) arrive in the context it was made in, so that context must keep running; and a call
+// abandoned there may still answer at any time.
+class SecretServiceThread {
  public:
-  explicit CancelAfter(std::chrono::milliseconds limit)
-      : cancellable_(g_cancellable_new()), timer_([this, limit] {
-          std::unique_lock lock(mutex_);
-          if (!finished_.wait_for(lock, limit, [this] { return done_; }))
-            g_cancellable_cancel(cancellable_.get());
-        }) {}
-  ~CancelAfter() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    finished_.notify_one();
-    timer_.join();
+  static SecretServiceThread& shared() {
+    static SecretServiceThread* const thread = new SecretServiceThread();
+    return *thread;
   }
-  CancelAfter(const CancelAfter&) = delete;
-  CancelAfter& operator=(const CancelAfter&) = delete;
 
-  GCancellable* get() const { return cancellable_.get(); }
+  void invoke(std::function<void()> job) {
+    g_main_context_invoke_full(
+        context_, G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+          (*static_cast<std::function<void()>*>(data))();
+          return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(job)),
+        [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+  }
 
  private:
-  GObjectPtr<GCancellable> cancellable_;
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  std::thread timer_;
+  SecretServiceThread() : context_(g_main_context_new()), loop_(g_main_loop_new(context_, FALSE)) {
+    std::thread([this] {
+      g_main_context_push_thread_default(context_);
+      g_main_loop_run(loop_);
+    }).detach();
+  }
+
+  GMainContext* context_;
+  GMainLoop* loop_;
+};
+
+// One asynchronous libsecret call, waited for up to a limit by the calling thread. A call that
+// does not answer in time is cancelled and abandoned: its late answer is finished and dropped.
+template <class R>
+class BoundedCall {
+ public:
+  using Start = std::function<void(GCancellable*, GAsyncReadyCallback, gpointer)>;
+  using Finish = std::function<R(GAsyncResult*)>;
+
+  static std::optional<R> run(std::chrono::milliseconds limit, Start start, Finish finish) {
+    auto state = std::make_shared<State>();
+    state->finish = std::move(finish);
+    SecretServiceThread::shared().invoke([state, start = std::move(start)] {
+      start(state->cancellable.get(), &BoundedCall::answered, new std::shared_ptr<State>(state));
+    });
+    {
+      std::unique_lock lock(state->mutex);
+      if (state->answered.wait_for(lock, limit, [&] { return state->result.has_value(); }))
+        return std::move(state->result);
+      state->abandoned = true;
+    }
+    SecretServiceThread::shared().invoke([state] {
+      g_cancellable_cancel(state->cancellable.get());
+      // A daemon that does not answer may have gone away (gnome-keyring aborts when an unlock
+      // prompt is dismissed); the next call then connects afresh rather than through what is
+      // left of this connection.
+      secret_service_disconnect();
+    });
+    return std::nullopt;
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable answered;
+    std::optional<R> result;
+    bool abandoned = false;
+    Finish finish;
+    GObjectPtr<GCancellable> cancellable{g_cancellable_new()};
+  };
+
+  static void answered(GObject*, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::shared_ptr<State>> owned(static_cast<std::shared_ptr<State>*>(data));
+    State& state = **owned;
+    // Finished even when late, so that libsecret's result is freed.
+    R value = state.finish(result);
+    std::lock_guard lock(state.mutex);
+    if (state.abandoned)
+      return;
+    state.result.emplace(std::move(value));
+    state.answered.notify_one();
+  }
 };
 
 }  // namespace
@@ -66,24 +127,30 @@ struct LibsecretSecretStore::Schema {
 
 LibsecretSecretStore::LibsecretSecretStore(std::string schemaName,
                                            std::chrono::milliseconds timeout)
-    : schema_(std::make_unique<Schema>(schemaName)), timeout_(timeout) {}
+    : schema_(std::make_shared<Schema>(schemaName)), timeout_(timeout) {}
 
 LibsecretSecretStore::~LibsecretSecretStore() = default;
 
 SecretReadResult LibsecretSecretStore::read(const SecretItemKey& key) {
-  CancelAfter deadline(timeout_);
-  GError* rawError = nullptr;
-  SecretValuePtr value(secret_password_lookup_binary_sync(schema_->schema, deadline.get(),
-                                                          &rawError, "service", key.service.c_str(),
-                                                          "account", key.account.c_str(), nullptr));
-  GErrorPtr error(rawError);
-  if (error)
-    return SecretReadResult::failed();
-  if (!value)
-    return SecretReadResult::missing();
-  gsize length = 0;
-  const gchar* bytes = secret_value_get(value.get(), &length);
-  return SecretReadResult::found(std::string(bytes, length));
+  BoundedCall<SecretReadResult>::Start start =
+      [schema = schema_, key](GCancellable* cancellable, GAsyncReadyCallback done, gpointer data) {
+        secret_password_lookup(schema->schema, cancellable, done, data, "service",
+                               key.service.c_str(), "account", key.account.c_str(), nullptr);
+      };
+  BoundedCall<SecretReadResult>::Finish finish = [](GAsyncResult* result) {
+    GError* rawError = nullptr;
+    SecretValuePtr value(secret_password_lookup_binary_finish(result, &rawError));
+    GErrorPtr error(rawError);
+    if (error)
+      return SecretReadResult::failed();
+    if (!value)
+      return SecretReadResult::missing();
+    gsize length = 0;
+    const gchar* bytes = secret_value_get(value.get(), &length);
+    return SecretReadResult::found(std::string(bytes, length));
+  };
+  return BoundedCall<SecretReadResult>::run(timeout_, std::move(start), std::move(finish))
+      .value_or(SecretReadResult::failed());
 }
 
 SecretUpdateStatus LibsecretSecretStore::update(const SecretItemKey& key, const std::string& data) {
@@ -106,27 +173,40 @@ SecretAddStatus LibsecretSecretStore::add(const SecretItemKey& key, const std::s
 }
 
 SecretRemoveStatus LibsecretSecretStore::remove(const SecretItemKey& key) {
-  CancelAfter deadline(timeout_);
-  GError* rawError = nullptr;
-  const gboolean removed =
-      secret_password_clear_sync(schema_->schema, deadline.get(), &rawError, "service",
-                                 key.service.c_str(), "account", key.account.c_str(), nullptr);
-  GErrorPtr error(rawError);
-  if (error)
-    return SecretRemoveStatus::failed;
-  return removed ? SecretRemoveStatus::removed : SecretRemoveStatus::notFound;
+  BoundedCall<SecretRemoveStatus>::Start start =
+      [schema = schema_, key](GCancellable* cancellable, GAsyncReadyCallback done, gpointer data) {
+        secret_password_clear(schema->schema, cancellable, done, data, "service",
+                              key.service.c_str(), "account", key.account.c_str(), nullptr);
+      };
+  BoundedCall<SecretRemoveStatus>::Finish finish = [](GAsyncResult* result) {
+    GError* rawError = nullptr;
+    const gboolean removed = secret_password_clear_finish(result, &rawError);
+    GErrorPtr error(rawError);
+    if (error)
+      return SecretRemoveStatus::failed;
+    return removed ? SecretRemoveStatus::removed : SecretRemoveStatus::notFound;
+  };
+  return BoundedCall<SecretRemoveStatus>::run(timeout_, std::move(start), std::move(finish))
+      .value_or(SecretRemoveStatus::failed);
 }
 
 bool LibsecretSecretStore::store(const SecretItemKey& key, const std::string& data) {
-  CancelAfter deadline(timeout_);
-  SecretValuePtr value(
+  auto value = std::make_shared<SecretValuePtr>(
       secret_value_new(data.data(), static_cast<gssize>(data.size()), kContentType));
-  GError* rawError = nullptr;
-  const gboolean stored = secret_password_store_binary_sync(
-      schema_->schema, SECRET_COLLECTION_DEFAULT, kItemLabel, value.get(), deadline.get(),
-      &rawError, "service", key.service.c_str(), "account", key.account.c_str(), nullptr);
-  GErrorPtr error(rawError);
-  return stored && !error;
+  BoundedCall<bool>::Start start = [schema = schema_, key, value](GCancellable* cancellable,
+                                                                  GAsyncReadyCallback done,
+                                                                  gpointer callData) {
+    secret_password_store_binary(schema->schema, SECRET_COLLECTION_DEFAULT, kItemLabel,
+                                 value->get(), cancellable, done, callData, "service",
+                                 key.service.c_str(), "account", key.account.c_str(), nullptr);
+  };
+  BoundedCall<bool>::Finish finish = [](GAsyncResult* result) {
+    GError* rawError = nullptr;
+    const gboolean stored = secret_password_store_finish(result, &rawError);
+    GErrorPtr error(rawError);
+    return stored && !error;
+  };
+  return BoundedCall<bool>::run(timeout_, std::move(start), std::move(finish)).value_or(false);
 }
 
 }  // namespace orlith

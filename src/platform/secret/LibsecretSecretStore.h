@@ -1,6 +1,8 @@
 // The keyring port on the Secret Service through libsecret: one generic item per service and
-// account, in the default collection. Blocking; each call is cancelled when it outlasts the
-// time-out, which counts as a failure (unlocking may wait on a prompt the user never answers).
+// account, in the default collection. Blocking, for at most the time-out: a call that outlasts it
+// counts as a failure, and is cancelled and abandoned (unlocking may wait on a prompt the user
+// never answers, and a dismissed prompt may take the daemon down without an answer); its late
+// answer is dropped. No thread of the caller's is held beyond the time-out.
 #pragma once
 
 #include <chrono>
@@ -31,7 +33,7 @@ class LibsecretSecretStore final : public SecretStore {
   struct Schema;
   bool store(const SecretItemKey& key, const std::string& data);
 
-  std::unique_ptr<Schema> schema_;
+  std::shared_ptr<Schema> schema_;
   std::chrono::milliseconds timeout_;
 };
 

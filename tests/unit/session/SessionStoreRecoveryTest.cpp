@@ -244,5 +244,47 @@ TEST_F(SessionStoreRecoveryTest, OperationAfterSignOutWaitsForTheCookieCleanup) 
   EXPECT_EQ(store_->pendingTwoFactorToken(), "p1");
 }
 
+// The account's other website data goes after its cookies, on the same clean-up; the next
+// sign-in waits for it and clears once more before its session is entered, as the old pages may
+// have written while they unloaded.
+TEST_F(SessionStoreRecoveryTest, SignOutClearsTheAccountDataAfterItsCookiesAndTheNextSignInAgain) {
+  signInWith("v");
+  transport_->sent.clear();
+  webCookies_->cookies = {sessionCookie("v")};
+  webCookies_->calls.clear();
+  webCookies_->holdCalls(true);
+  transport_->reply(200);  // the logout
+  store_->signOut();
+  transport_->reply(200, R"({"requiresTwoFactor": true, "pendingToken": "p1"})");
+  StartedTask<void> signingIn(store_->submitEmailSignIn("a@orlith.example", "pw"));
+  queue_.runUntilIdle();
+  while (webCookies_->heldCount() > 0) {
+    EXPECT_EQ(requestsTo("/api/auth/login"), 0u) << "signed in before the clean-up ended";
+    webCookies_->releaseOne();
+    queue_.runUntilIdle();
+  }
+  webCookies_->holdCalls(false);
+  settle();
+  EXPECT_EQ(webCookies_->calls,
+            (std::vector<std::string>{"read", "remove orlith_session=v@orlith.example", "clear"}));
+  EXPECT_EQ(requestsTo("/api/auth/login"), 1u);
+
+  webCookies_->calls.clear();
+  replySignedIn("w");
+  run(store_->submitTwoFactorCode(BusyIndicator::shown, "p1", "123456"));
+  settle();
+  ASSERT_TRUE(store_->state().isAuthenticated());
+  EXPECT_EQ(webCookies_->calls, (std::vector<std::string>{"read", "clear"}));
+
+  // With no sign-out since the last save there is nothing of another account to clear.
+  webCookies_->cookies = {sessionCookie("w")};
+  webCookies_->calls.clear();
+  replySignedIn("x");
+  run(store_->submitEmailSignIn("a@orlith.example", "pw"));
+  settle();
+  EXPECT_EQ(webCookies_->calls,
+            (std::vector<std::string>{"read", "remove orlith_session=w@orlith.example"}));
+}
+
 }  // namespace
 }  // namespace orlith::testing

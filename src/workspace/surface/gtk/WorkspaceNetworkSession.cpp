@@ -1,6 +1,9 @@
 // Builds the network session the tabs share and pins the stand-in's certificate in local builds.
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <system_error>
 
 #include "OrlithBuildConfig.h"
@@ -16,20 +19,45 @@ void makePrivateDirectory(const std::filesystem::path& path) {
                                std::filesystem::perm_options::replace);
 }
 
+// Earlier versions kept the jar, the session cookie in it, among the lasting website data.
+void removeLegacyCookieJar(const std::filesystem::path& dataDirectory) {
+  const std::string jar = (dataDirectory / WorkspaceNetworkSession::kCookieJarName).string();
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    std::error_code ignored;
+    std::filesystem::remove(jar + suffix, ignored);
+  }
+}
+
 }  // namespace
+
+std::optional<std::filesystem::path> WorkspaceNetworkSession::cookieJarPath(
+    const std::filesystem::path& runtimeDirectory) {
+  struct stat status {};
+  if (runtimeDirectory.empty() || !runtimeDirectory.is_absolute() ||
+      lstat(runtimeDirectory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+      status.st_uid != geteuid() || (status.st_mode & 07777) != 0700)
+    return std::nullopt;
+  return runtimeDirectory / "orlith" / "web" / kCookieJarName;
+}
 
 WorkspaceNetworkSession::WorkspaceNetworkSession(const Configuration& configuration) {
   makePrivateDirectory(configuration.dataDirectory);
   makePrivateDirectory(configuration.cacheDirectory);
+  removeLegacyCookieJar(configuration.dataDirectory);
   session_ = adoptObject(webkit_network_session_new(configuration.dataDirectory.c_str(),
                                                     configuration.cacheDirectory.c_str()));
   webkit_network_session_set_tls_errors_policy(session_.get(), WEBKIT_TLS_ERRORS_POLICY_FAIL);
-  // The cookie manager keeps cookies in memory only unless it is given a file; the session
-  // cookie must outlive the process like the rest of the web data.
-  const auto cookieFile = configuration.dataDirectory / "cookies.sqlite";
-  webkit_cookie_manager_set_persistent_storage(
-      webkit_network_session_get_cookie_manager(session_.get()), cookieFile.c_str(),
-      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  // Without a file the cookie manager keeps cookies in memory; the session store installs the
+  // session cookie from the keyring before a tab's first load either way.
+  if (auto jar = cookieJarPath(configuration.runtimeDirectory)) {
+    std::error_code failed;
+    std::filesystem::create_directories(jar->parent_path(), failed);
+    if (!failed) {
+      webkit_cookie_manager_set_persistent_storage(
+          webkit_network_session_get_cookie_manager(session_.get()), jar->c_str(),
+          WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    }
+  }
   if (configuration.pinnedCertificate.empty())
     return;
 
@@ -74,6 +102,10 @@ WorkspaceNetworkSession& WorkspaceNetworkSession::shared() {
     Configuration configuration;
     configuration.dataDirectory = std::filesystem::path(g_get_user_data_dir()) / "orlith" / "web";
     configuration.cacheDirectory = std::filesystem::path(g_get_user_cache_dir()) / "orlith" / "web";
+    // Not g_get_user_runtime_dir(): without the variable it falls back to the cache folder, which
+    // is on disk.
+    if (const char* runtime = g_getenv("XDG_RUNTIME_DIR"))
+      configuration.runtimeDirectory = runtime;
     if (build::kOriginIsLocal) {
       configuration.pinnedCertificate = build::kDevCertificatePath;
       configuration.pinnedHosts = {"127.0.0.1", "localhost"};
