@@ -1,6 +1,7 @@
 // The desktop entry's text and when it is written.
 #include <gmock/gmock.h>
 
+#include "app/AutostartEntry.h"
 #include "app/DesktopEntry.h"
 
 namespace orlith {
@@ -21,6 +22,58 @@ TEST(DesktopEntry, QuotesTheProgramSoItReadsBackExactly) {
     EXPECT_THAT(text, ::testing::HasSubstr("\" %u\n"));
   }
   EXPECT_EQ(DesktopEntry::quotedExecArgument("/a b/%u"), "\"/a b/%%u\"");
+}
+
+TEST(DesktopEntry, AProgramWithAPercentSignIsStartedThroughTheShell) {
+  const struct {
+    const char* program;
+    const char* start;
+  } cases[] = {
+      {"/opt/Orlith.app/Contents/MacOS/Orlith", "\"/opt/"},
+      {"/home/ann/100% sure/Orlith",
+       "/bin/sh -c \"exec \\\"\\$0\\\" \\\"\\$@\\\"\" \"/home/ann/100%% sure/"},
+      {"/home/ann/a=b %u $x/Orlith", "/bin/sh -c "},
+  };
+  for (const auto& c : cases) {
+    const std::string line = DesktopEntry::execLine(c.program, "%u");
+    EXPECT_TRUE(line.starts_with(c.start)) << line;
+    EXPECT_TRUE(line.ends_with(" %u")) << line;
+    EXPECT_EQ(DesktopEntry::programOfExecLine(line), std::filesystem::path(c.program)) << line;
+    EXPECT_EQ(DesktopEntry::programOfExecLine(DesktopEntry::execLine(c.program)),
+              std::filesystem::path(c.program));
+  }
+  const std::pair<const char*, std::optional<std::filesystem::path>> parsed[] = {
+      {"/usr/bin/orlith %u", "/usr/bin/orlith"},
+      {"\"/a b/100%%\"", "/a b/100%"},
+      {"/a/%u", std::nullopt},
+      {"/bin/sh -c \"other script\" /a/b", "/bin/sh"},
+      {"/bin/sh -c \"exec \\\"$0\\\" \\\"$@\\\"\"", "/bin/sh"},
+      {"\"unterminated", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [exec, program] : parsed)
+    EXPECT_EQ(DesktopEntry::programOfExecLine(exec), program) << exec;
+}
+
+TEST(AutostartEntry, CountsAsOnOnlyWhenTheDesktopStartsThisProgramWithIt) {
+  const std::filesystem::path program = "/opt/Orlith.app/Contents/MacOS/Orlith";
+  const std::string ours = DesktopEntry::execLine(program);
+  using Desktop = AutostartEntry::Desktop;
+  const struct {
+    const char* name;
+    std::optional<AutostartEntry> entry;
+    int status;
+  } cases[] = {
+      {"none", std::nullopt, 0},
+      {"ours", AutostartEntry{Desktop::accepts, false, true, ours}, 1},
+      {"refused by the desktop", AutostartEntry{Desktop::refuses, false, true, ours}, 0},
+      {"hidden", AutostartEntry{Desktop::accepts, true, true, ours}, 0},
+      {"disabled", AutostartEntry{Desktop::accepts, false, false, ours}, 0},
+      {"no Exec", AutostartEntry{Desktop::accepts, false, true, std::nullopt}, 0},
+      {"another program", AutostartEntry{Desktop::accepts, false, true, "/usr/bin/other"}, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(AutostartEntry::status(c.entry, program), c.status) << c.name;
 }
 
 TEST(DesktopEntry, IsWrittenWhenMissingMovedOrClaimedByAnInstalledCopy) {
