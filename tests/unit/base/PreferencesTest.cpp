@@ -357,12 +357,14 @@ TEST_F(JsonFilePreferencesTest, TwoProcessesWritingAtOnceKeepEachOthersKeys) {
 
 TEST_F(JsonFilePreferencesTest, AStaleCopyNeverWritesBackWithdrawnConsent) {
   fs::create_directories(folder());
-  writeFile(file(), R"({"orlith.diagnostics": true})");
+  writeFile(file(), R"({"orlith.diagnostics": true, "orlith.pageZoom": 1.0})");
   JsonFilePreferences preferences(file());
   std::vector<std::string> signalled;
   preferences.changed().connect([&](const std::string& key) { signalled.push_back(key); });
   testing::ForkedProcess other([&] {
-    JsonFilePreferences(file()).setBoolean("orlith.diagnostics", false);
+    JsonFilePreferences own(file());
+    own.setBoolean("orlith.diagnostics", false);
+    own.setNumber("orlith.pageZoom", 1.5);
     return 0;
   });
   ASSERT_EQ(other.wait(std::chrono::seconds(10)), 0);
@@ -371,10 +373,22 @@ TEST_F(JsonFilePreferencesTest, AStaleCopyNeverWritesBackWithdrawnConsent) {
   preferences.setString("orlith.tabs", "record");
   EXPECT_EQ(JsonFilePreferences(file()).boolean("orlith.diagnostics"), false);
   EXPECT_EQ(preferences.boolean("orlith.diagnostics"), false);
-  EXPECT_EQ(signalled, (std::vector<std::string>{"orlith.diagnostics", "orlith.tabs"}));
-  // The copy is compared as the file is now: turning consent on again is written.
-  preferences.setBoolean("orlith.diagnostics", true);
-  EXPECT_EQ(JsonFilePreferences(file()).boolean("orlith.diagnostics"), true);
+  EXPECT_EQ(signalled,
+            (std::vector<std::string>{"orlith.diagnostics", "orlith.pageZoom", "orlith.tabs"}));
+}
+
+TEST_F(JsonFilePreferencesTest, AValueIsComparedWithTheFileAsItIsNow) {
+  fs::create_directories(folder());
+  writeFile(file(), R"({"orlith.pageZoom": 1.0})");
+  JsonFilePreferences preferences(file());
+  testing::ForkedProcess other([&] {
+    JsonFilePreferences(file()).setNumber("orlith.pageZoom", 1.5);
+    return 0;
+  });
+  ASSERT_EQ(other.wait(std::chrono::seconds(10)), 0);
+  // The stale copy holds 1.0 still; the person's choice of 1.0 must reach the file.
+  preferences.setNumber("orlith.pageZoom", 1.0);
+  EXPECT_EQ(JsonFilePreferences(file()).number("orlith.pageZoom"), 1.0);
 }
 
 TEST_F(JsonFilePreferencesTest, AWriteWaitsForAnotherProcesssLockOnlyWithinItsBound) {
