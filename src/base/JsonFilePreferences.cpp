@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -50,21 +53,16 @@ class FileLock {
     if (fd_ < 0) {
       throwErrno(errno, "cannot open " + file.string());
     }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      const int error = errno;
-      if (error == EINTR) {
-        continue;
-      }
-      if (error != EWOULDBLOCK) {
+    int error = lockNow(fd_);
+    if (error == EWOULDBLOCK && timeout.count() > 0) {
+      error = waitForLock(timeout);
+    }
+    if (error != 0) {
+      if (fd_ >= 0) {
         ::close(fd_);
-        throwErrno(error, "cannot lock " + file.string());
       }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        ::close(fd_);
-        throwErrno(ETIMEDOUT, "another process keeps " + file.string() + " locked");
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      throwErrno(error, error == ETIMEDOUT ? "another process keeps " + file.string() + " locked"
+                                           : "cannot lock " + file.string());
     }
   }
   FileLock(const FileLock&) = delete;
@@ -73,6 +71,54 @@ class FileLock {
   ~FileLock() { ::close(fd_); }
 
  private:
+  static int lockNow(int fd) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EINTR) {
+        return errno;
+      }
+    }
+    return 0;
+  }
+
+  // A blocking flock waits in the kernel's queue, so a process that writes often cannot starve
+  // this one as polling would let it. It waits on a thread of its own, which the time-out
+  // abandons: that thread closes the descriptor once it gets the lock, which releases it again.
+  int waitForLock(std::chrono::milliseconds timeout) {
+    struct Wait {
+      std::mutex mutex;
+      std::condition_variable done;
+      std::optional<int> error;
+      bool abandoned = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    const int fd = fd_;
+    try {
+      std::thread([wait, fd] {
+        int result;
+        do {
+          result = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
+        } while (result == EINTR);
+        std::lock_guard lock(wait->mutex);
+        if (wait->abandoned) {
+          ::close(fd);
+          return;
+        }
+        wait->error = result;
+        wait->done.notify_one();
+      }).detach();
+    } catch (const std::system_error&) {
+      return EAGAIN;
+    }
+    std::unique_lock lock(wait->mutex);
+    if (wait->done.wait_for(lock, timeout, [&] { return wait->error.has_value(); })) {
+      return *wait->error;
+    }
+    wait->abandoned = true;
+    // The descriptor is the thread's to close now.
+    fd_ = -1;
+    return ETIMEDOUT;
+  }
+
   int fd_ = -1;
 };
 

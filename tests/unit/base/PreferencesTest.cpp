@@ -420,10 +420,19 @@ TEST_F(JsonFilePreferencesTest, AWriteWaitsForAnotherProcesssLockOnlyWithinItsBo
   EXPECT_GE(waited, std::chrono::milliseconds(200));
   EXPECT_LT(waited, std::chrono::seconds(5));
   EXPECT_EQ(preferences.string("k"), "old");
+  // A start while another process writes leaves that write's temporary file alone.
+  const fs::path inFlight = folder() / ".preferences.json.tmp-0f1e2d3c";
+  writeFile(inFlight, R"({"k": "theirs"})");
   EXPECT_EQ(JsonFilePreferences(file()).string("k"), "old");
+  EXPECT_TRUE(fs::exists(inFlight));
 
   holder.reset();
   preferences.setString("k", "new");
+  // The write that timed out has its lock for a moment too, once it is free.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (fs::exists(inFlight) && std::chrono::steady_clock::now() < deadline)
+    JsonFilePreferences sweeps(file());
+  EXPECT_FALSE(fs::exists(inFlight));
   EXPECT_EQ(JsonFilePreferences(file()).string("k"), "new");
 }
 
