@@ -122,14 +122,23 @@ std::optional<std::filesystem::path> DesktopEntry::programOfExecLine(std::string
   return std::filesystem::path(*program);
 }
 
-std::optional<std::filesystem::path> DesktopEntry::execProgram(std::string_view entryText) {
+namespace {
+
+std::optional<std::string> execValue(std::string_view entryText) {
   std::istringstream lines{std::string(entryText)};
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind("Exec=", 0) == 0)
-      return programOfExecLine(unescapeValue(std::string_view(line).substr(5)));
+      return unescapeValue(std::string_view(line).substr(5));
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> DesktopEntry::execProgram(std::string_view entryText) {
+  std::optional<std::string> exec = execValue(entryText);
+  return exec ? programOfExecLine(*exec) : std::nullopt;
 }
 
 bool DesktopEntry::needsWriting(const std::optional<std::string>& existingText,
@@ -140,7 +149,10 @@ bool DesktopEntry::needsWriting(const std::optional<std::string>& existingText,
   std::optional<std::filesystem::path> current = execProgram(*existingText);
   if (!current || !exists(*current))
     return true;
-  return programIsInstalled && *current != program;
+  // This program's own entry as an earlier version wrote it (one the desktop may not load).
+  if (*current == program)
+    return execValue(*existingText) != execLine(program, "%u");
+  return programIsInstalled;
 }
 
 }  // namespace orlith

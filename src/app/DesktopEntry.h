@@ -31,7 +31,8 @@ class DesktopEntry {
   static std::optional<std::filesystem::path> execProgram(std::string_view entryText);
 
   // Whether to write the entry: none yet, or one whose program is gone (the bundle moved), or
-  // one of another copy while this one lies in an Applications folder, which always claims it.
+  // one of another copy while this one lies in an Applications folder, which always claims it,
+  // or this program's own whose Exec line is not the one written now.
   static bool needsWriting(const std::optional<std::string>& existingText,
                            const std::filesystem::path& program, bool programIsInstalled,
                            const std::function<bool(const std::filesystem::path&)>& exists);

@@ -94,9 +94,18 @@ TEST(DesktopEntry, IsWrittenWhenMissingMovedOrClaimedByAnInstalledCopy) {
       {other, true, existsAll, true},
       {DesktopEntry::text("com.tolvik.orlith.mac", here), true, existsAll, false},
       {std::string("[Desktop Entry]\nName=Orlith\n"), false, existsAll, true},
+      {"[Desktop Entry]\nExec=\"" + here.string() + "\" %u\n", false, existsAll, false},
+      {"[Desktop Entry]\nExec=" + here.string() + " %u\n", false, existsAll, true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(DesktopEntry::needsWriting(c.existing, here, c.installed, c.exists), c.write);
+  // The entry an earlier version wrote for a path with a percent sign, which the desktop refuses.
+  const std::filesystem::path percent = "/home/ann/100%/Orlith.app/Contents/MacOS/Orlith";
+  EXPECT_TRUE(DesktopEntry::needsWriting(
+      "[Desktop Entry]\nExec=\"/home/ann/100%%/Orlith.app/Contents/MacOS/Orlith\" %u\n", percent,
+      false, existsAll));
+  EXPECT_FALSE(DesktopEntry::needsWriting(DesktopEntry::text("com.tolvik.orlith.mac", percent),
+                                          percent, false, existsAll));
 }
 
 }  // namespace
