@@ -246,6 +246,10 @@ void JsonFilePreferences::change(const std::string& key, const std::optional<Jso
   FileLock lock(lockPath(), lockTimeout_);
   // The file as the other processes left it: only this key is this write's to change.
   auto [document, outcome] = readDocument();
+  if (outcome == ReadOutcome::Corrupt) {
+    // What this process last read is the best left of it; the file itself is kept aside.
+    document = document_;
+  }
   if (entry) {
     document[key] = *entry;
   } else {

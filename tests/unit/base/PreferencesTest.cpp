@@ -452,10 +452,14 @@ TEST_F(JsonFilePreferencesTest, ReloadFollowsTheFileButNotAnUnreadableOne) {
   writeFile(file(), "{\"a\": tr");
   reader.reload();
   EXPECT_EQ(reader.string("b"), "2");
+  // Written over, the damaged file keeps what this process read before it.
+  reader.setString("c", "3");
+  EXPECT_EQ(readFile(folder() / "preferences.json.corrupt"), "{\"a\": tr");
+  EXPECT_EQ(JsonFilePreferences(file()).string("b"), "2");
   fs::remove(file());
   reader.reload();
   EXPECT_EQ(reader.value("a"), std::nullopt);
-  EXPECT_EQ(signalled, (std::vector<std::string>{"a", "b", "a", "b"}));
+  EXPECT_EQ(signalled, (std::vector<std::string>{"a", "b", "c", "a", "b", "c"}));
 }
 
 TEST(JsonFilePreferencesPathTest, DefaultPathIsInTheUserConfigFolder) {
