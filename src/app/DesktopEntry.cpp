@@ -1,6 +1,10 @@
 #include "app/DesktopEntry.h"
 
+#include <glib.h>
+
+#include <memory>
 #include <sstream>
+#include <vector>
 
 namespace orlith {
 
@@ -33,6 +37,30 @@ std::string unescapeValue(std::string_view text) {
   return out;
 }
 
+// Runs its first argument with the rest: `exec "$0" "$@"`.
+constexpr std::string_view kShell = "/bin/sh";
+constexpr std::string_view kShellScript = "exec \"$0\" \"$@\"";
+
+struct StrvFree {
+  void operator()(gchar** strings) const { g_strfreev(strings); }
+};
+
+// Field codes are expanded after unquoting: %% stands for %, and another code is not a path.
+std::optional<std::string> withoutFieldCodes(std::string_view word) {
+  std::string out;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (word[i] != '%') {
+      out += word[i];
+    } else if (i + 1 < word.size() && word[i + 1] == '%') {
+      out += '%';
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string DesktopEntry::quotedExecArgument(std::string_view argument) {
@@ -56,7 +84,7 @@ std::string DesktopEntry::text(std::string_view applicationId,
       << "Type=Application\n"
       << "Name=Orlith\n"
       << "Comment=The Orlith workspace\n"
-      << "Exec=" << escapeValue(quotedExecArgument(program.string())) << " %u\n"
+      << "Exec=" << escapeValue(execLine(program, "%u")) << "\n"
       << "Icon=" << applicationId << "\n"
       << "StartupWMClass=" << applicationId << "\n"
       << "StartupNotify=true\n"
@@ -66,35 +94,51 @@ std::string DesktopEntry::text(std::string_view applicationId,
   return out.str();
 }
 
-std::optional<std::filesystem::path> DesktopEntry::execProgram(std::string_view entryText) {
+std::string DesktopEntry::execLine(const std::filesystem::path& program,
+                                   std::string_view fieldCodes) {
+  std::string line = quotedExecArgument(program.string());
+  if (program.string().find('%') != std::string::npos)
+    line = std::string(kShell) + " -c " + quotedExecArgument(kShellScript) + " " + line;
+  if (!fieldCodes.empty())
+    line += " " + std::string(fieldCodes);
+  return line;
+}
+
+std::optional<std::filesystem::path> DesktopEntry::programOfExecLine(std::string_view exec) {
+  gint argc = 0;
+  gchar** raw = nullptr;
+  if (!g_shell_parse_argv(std::string(exec).c_str(), &argc, &raw, nullptr))
+    return std::nullopt;
+  std::unique_ptr<gchar*, StrvFree> argv(raw);
+  std::vector<std::string_view> words(argv.get(), argv.get() + argc);
+  std::size_t first = 0;
+  if (words.size() >= 4 && words[0] == kShell && words[1] == "-c" && words[2] == kShellScript)
+    first = 3;
+  if (words.size() <= first)
+    return std::nullopt;
+  auto program = withoutFieldCodes(words[first]);
+  if (!program || program->empty())
+    return std::nullopt;
+  return std::filesystem::path(*program);
+}
+
+namespace {
+
+std::optional<std::string> execValue(std::string_view entryText) {
   std::istringstream lines{std::string(entryText)};
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.rfind("Exec=", 0) != 0)
-      continue;
-    const std::string value = unescapeValue(std::string_view(line).substr(5));
-    std::string program;
-    if (!value.empty() && value.front() == '"') {
-      for (std::size_t i = 1; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) {
-          program += value[++i];
-        } else if (value[i] == '"') {
-          break;
-        } else if (value[i] == '%' && i + 1 < value.size() && value[i + 1] == '%') {
-          program += '%';
-          ++i;
-        } else {
-          program += value[i];
-        }
-      }
-    } else {
-      program = value.substr(0, value.find(' '));
-    }
-    if (program.empty())
-      return std::nullopt;
-    return std::filesystem::path(program);
+    if (line.rfind("Exec=", 0) == 0)
+      return unescapeValue(std::string_view(line).substr(5));
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> DesktopEntry::execProgram(std::string_view entryText) {
+  std::optional<std::string> exec = execValue(entryText);
+  return exec ? programOfExecLine(*exec) : std::nullopt;
 }
 
 bool DesktopEntry::needsWriting(const std::optional<std::string>& existingText,
@@ -105,7 +149,10 @@ bool DesktopEntry::needsWriting(const std::optional<std::string>& existingText,
   std::optional<std::filesystem::path> current = execProgram(*existingText);
   if (!current || !exists(*current))
     return true;
-  return programIsInstalled && *current != program;
+  // This program's own entry as an earlier version wrote it (one the desktop may not load).
+  if (*current == program)
+    return execValue(*existingText) != execLine(program, "%u");
+  return programIsInstalled;
 }
 
 }  // namespace orlith

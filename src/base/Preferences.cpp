@@ -22,6 +22,7 @@ void Preferences::setValue(const std::string& key, PreferenceValue newValue) {
   if (const double* number = std::get_if<double>(&newValue); number && !std::isfinite(*number)) {
     throw std::invalid_argument("Preferences hold finite numbers only: " + key);
   }
+  refresh();
   if (value(key) == newValue) {
     return;
   }
@@ -30,6 +31,7 @@ void Preferences::setValue(const std::string& key, PreferenceValue newValue) {
 }
 
 void Preferences::remove(const std::string& key) {
+  refresh();
   if (!value(key)) {
     return;
   }

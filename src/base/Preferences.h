@@ -46,9 +46,14 @@ class Preferences {
   sigc::signal<void(const std::string&)>& changed() { return changed_; }
 
  protected:
+  // Brings the copy up to date with the store before a change is compared with it, for a store
+  // that others may change too. Nothing by default.
+  virtual void refresh() {}
   // Called only when the stored value differs; returns after the change took effect or throws.
   virtual void store(const std::string& key, const PreferenceValue& value) = 0;
   virtual void erase(const std::string& key) = 0;
+  // For a change that did not come through this object (another process's).
+  void notifyChanged(const std::string& key) { changed_.emit(key); }
 
  private:
   sigc::signal<void(const std::string&)> changed_;

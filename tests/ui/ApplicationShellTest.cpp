@@ -55,8 +55,13 @@ class ApplicationShellTest : public testing::WorkspaceWindowFixture {
     ApplicationShell::Options options;
     options.openWindow = [this] { openShellWindow(); };
     options.bundlePath = std::move(bundle);
-    options.loginItem = std::make_shared<XdgAutostartLoginItem>(
-        autostart_.path() / "autostart", "com.tolvik.orlith.mac", "/opt/Orlith/Orlith");
+    // The desktop counts an entry only when it finds the program it starts.
+    const auto program = autostart_.path() / "bin" / "Orlith";
+    std::filesystem::create_directories(program.parent_path());
+    { std::ofstream(program) << "#!/bin/sh\n"; }
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    options.loginItem = std::make_shared<XdgAutostartLoginItem>(autostart_.path() / "autostart",
+                                                                "com.tolvik.orlith.mac", program);
     options.revealInFiles = [this](const std::filesystem::path& path) {
       revealed_.push_back(path);
     };

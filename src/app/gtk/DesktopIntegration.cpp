@@ -4,11 +4,10 @@
 #include <gio/gio.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/DesktopEntry.h"
 #include "base/BundleInfo.h"
+#include "base/FileContents.h"
 #include "platform/glib/GObjectPtr.h"
 #include "ui/OrlithMark.h"
 #include "update/trust/UpdateInstallationLocation.h"
@@ -19,43 +18,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// An entry is a few hundred bytes; a larger file is not one.
+constexpr std::size_t kMaxEntrySize = 64 * 1024;
+
 std::optional<std::string> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
+  try {
+    return readFileContents(path, kMaxEntrySize);
+  } catch (const std::system_error&) {
     return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  }
 }
 
-// Written beside and renamed over, so a reader never sees half an entry.
-bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+// Replaced atomically, so a reader never sees half an entry. Failures are silent (see install).
+bool replaceFile(const fs::path& path, std::string_view bytes) {
   std::error_code error;
   fs::create_directories(path.parent_path(), error);
-  const fs::path temporary = path.string() + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush())
-      return false;
+  try {
+    writeFileAtomically(path, bytes, 0644);
+    return true;
+  } catch (const std::system_error&) {
+    return false;
   }
-  fs::rename(temporary, path, error);
-  return !error;
 }
 
-void installIcon(const fs::path& dataHome, const std::string& applicationId) {
+// The mark's PNG; empty when its resource is missing.
+std::string artwork() {
   // The artwork's resource is registered by the first mark made.
   { OrlithMark registersArtwork(0); }
   GBytes* raw = g_resources_lookup_data(OrlithMark::artworkResourcePath(),
                                         G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
   if (raw == nullptr)
-    return;
+    return {};
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(raw, &size));
-  writeFileAtomically(
-      dataHome / "icons" / "hicolor" / "256x256" / "apps" / (applicationId + ".png"),
-      std::string_view(data, size));
+  std::string bytes(data, size);
   g_bytes_unref(raw);
+  return bytes;
 }
 
 }  // namespace
@@ -65,19 +63,26 @@ void DesktopIntegration::install(const std::string& applicationId) {
   std::optional<std::string> executable = BundleInfo::main().executableName();
   if (!bundle || !executable)
     return;
-  const fs::path program = *bundle / "Contents" / "MacOS" / *executable;
-  const fs::path dataHome = g_get_user_data_dir();
-  const fs::path entryPath = dataHome / "applications" / (applicationId + ".desktop");
+  install(applicationId, *bundle / "Contents" / "MacOS" / *executable,
+          UpdateInstallationLocation::isStandardApplication(*bundle), g_get_user_data_dir(),
+          [] { return artwork(); });
+}
 
+void DesktopIntegration::install(const std::string& applicationId, const fs::path& program,
+                                 bool programIsInstalled, const fs::path& dataHome,
+                                 const std::function<std::string()>& icon) {
+  const fs::path entryPath = dataHome / "applications" / (applicationId + ".desktop");
   const std::string mimeType(DesktopEntry::kSchemeMimeType);
   GObjectPtr<GAppInfo> handler(g_app_info_get_default_for_type(mimeType.c_str(), FALSE));
-  const bool written = DesktopEntry::needsWriting(
-      readFile(entryPath), program, UpdateInstallationLocation::isStandardApplication(*bundle),
-      [](const fs::path& path) { return fs::exists(path); });
+  const bool written =
+      DesktopEntry::needsWriting(readFile(entryPath), program, programIsInstalled,
+                                 [](const fs::path& path) { return fs::exists(path); });
   if (!written && handler)
     return;
-  installIcon(dataHome, applicationId);
-  if (written && !writeFileAtomically(entryPath, DesktopEntry::text(applicationId, program)))
+  if (std::string bytes = icon(); !bytes.empty())
+    replaceFile(dataHome / "icons" / "hicolor" / "256x256" / "apps" / (applicationId + ".png"),
+                bytes);
+  if (written && !replaceFile(entryPath, DesktopEntry::text(applicationId, program)))
     return;
   GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(entryPath.c_str()));
   if (!info)

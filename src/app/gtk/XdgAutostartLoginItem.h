@@ -1,11 +1,13 @@
 // Launch at login as the desktop's autostart entry <autostart folder>/<app id>.desktop. The
-// entry counts as ours and enabled only when it is present, not hidden, not disabled, and
-// starts this very executable.
+// user's entry overrides one of the same name in a system autostart folder; the entry that
+// counts is ours and enabled only when the desktop loads it, it is not hidden, not disabled,
+// and it starts this very executable.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/LoginItem.h"
 
@@ -14,27 +16,29 @@ namespace orlith {
 class XdgAutostartLoginItem final : public LoginItem {
  public:
   // `autostartFolder` none, or not absolute: no usable config folder (status 3).
+  // `systemAutostartFolders` in the order of precedence.
   XdgAutostartLoginItem(std::optional<std::filesystem::path> autostartFolder,
-                        std::string applicationId, std::filesystem::path executable);
+                        std::string applicationId, std::filesystem::path executable,
+                        std::vector<std::filesystem::path> systemAutostartFolders = {});
 
-  // The user's config folder's autostart folder, this application's id and the running program.
+  // The autostart folders of the user's and the system's config folders, this application's id
+  // and the running program.
   static XdgAutostartLoginItem forCurrentUser(std::string applicationId);
 
   int status() const override;
   // Writes the entry atomically, creating the folder. Throws LoginItemError.
   void registerItem() override;
-  // Deletes the entry; a missing one counts as done. Throws LoginItemError.
+  // Deletes the user's entry; a missing one counts as done. While a system folder holds an entry
+  // of the name, writes a hidden one instead, which switches that off. Throws LoginItemError.
   void unregisterItem() override;
 
   std::optional<std::filesystem::path> entryPath() const;
 
-  // An Exec value starting exactly `executable`, quoted by the desktop entry rules.
-  static std::string execLine(const std::filesystem::path& executable);
-  // The program an Exec value starts, unquoted; none when it does not parse.
-  static std::optional<std::string> programOfExecLine(const std::string& exec);
-
  private:
+  void save(const std::string& text) const;
+
   std::optional<std::filesystem::path> folder_;
+  std::vector<std::filesystem::path> systemFolders_;
   std::string applicationId_;
   std::filesystem::path executable_;
 };

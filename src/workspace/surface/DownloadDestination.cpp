@@ -120,10 +120,13 @@ std::string replaceHiddenCharacters(std::string_view text) {
   return out;
 }
 
-// No leading dots or spaces (hidden or odd files), no leading dash (read as an option).
-std::string withoutRiskyStart(std::string name) {
+// No leading dots or spaces (hidden or odd files), no leading dash (read as an option), and no
+// trailing dots or spaces, which a file list does not show.
+std::string withoutRiskyEnds(std::string name) {
   auto first = name.find_first_not_of(". ");
-  name = first == std::string::npos ? std::string() : name.substr(first);
+  if (first == std::string::npos)
+    return std::string();
+  name = name.substr(first, name.find_last_not_of(". ") - first + 1);
   if (!name.empty() && name.front() == '-')
     name.front() = '_';
   return name;
@@ -192,14 +195,14 @@ std::string DownloadDestination::sanitisedFileName(std::string_view suggested,
                                                    std::size_t maxBytes) {
   auto slash = suggested.find_last_of("/\\");
   std::string_view last = slash == std::string_view::npos ? suggested : suggested.substr(slash + 1);
-  std::string name = withoutRiskyStart(replaceHiddenCharacters(last));
+  std::string name = withoutRiskyEnds(replaceHiddenCharacters(last));
   if (name.size() > maxBytes) {
     const std::size_t dot = extensionStart(name);
     const std::string extension = name.substr(dot);
     const std::size_t room = maxBytes > extension.size() ? maxBytes - extension.size() : 0;
     name = cutUtf8(std::string_view(name).substr(0, dot), room) + extension;
-    // The cut may leave only the extension: the start is checked again on the final name.
-    name = withoutRiskyStart(cutUtf8(name, maxBytes));
+    // The cut may leave only the extension or end in a space: the final name is checked again.
+    name = withoutRiskyEnds(cutUtf8(name, maxBytes));
   }
   if (name.empty())
     return std::string(kFallbackName);

@@ -1,10 +1,14 @@
 // Tests for the preferences port (on both implementations) and for the JSON file behind it:
-// typed round trips, the change signal, atomic replacement, failures and corrupt files.
+// typed round trips, the change signal, atomic replacement, failures, corrupt files, and a
+// second process on the same file.
+#include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -14,6 +18,7 @@
 #include "base/Json.h"
 #include "base/JsonFilePreferences.h"
 #include "support/FakePreferences.h"
+#include "support/ForkedProcess.h"
 #include "support/TemporaryDirectory.h"
 
 namespace orlith {
@@ -74,7 +79,7 @@ const Implementation kImplementations[] = {
      }},
 };
 
-class PreferencesPortTest : public testing::TestWithParam<Implementation> {
+class PreferencesPortTest : public ::testing::TestWithParam<Implementation> {
  protected:
   TemporaryDirectory directory_;
   std::unique_ptr<Preferences> preferences_ = GetParam().make(directory_.path());
@@ -152,7 +157,8 @@ TEST_P(PreferencesPortTest, NonFiniteNumberIsRefusedAndChangesNothing) {
   EXPECT_EQ(signals, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Implementations, PreferencesPortTest, testing::ValuesIn(kImplementations),
+INSTANTIATE_TEST_SUITE_P(Implementations, PreferencesPortTest,
+                         ::testing::ValuesIn(kImplementations),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FakePreferencesTest, FailedWriteKeepsTheValueAndSignalsNothing) {
@@ -167,7 +173,10 @@ TEST(FakePreferencesTest, FailedWriteKeepsTheValueAndSignalsNothing) {
   EXPECT_EQ(signals, 0);
 }
 
-class JsonFilePreferencesTest : public testing::Test {
+// The file and the lock file beside it, which writers share.
+const std::vector<std::string> kOnlyTheFile{".preferences.json.lock", "preferences.json"};
+
+class JsonFilePreferencesTest : public ::testing::Test {
  protected:
   fs::path folder() const { return directory_.path() / "config" / "orlith"; }
   fs::path file() const { return folder() / "preferences.json"; }
@@ -206,7 +215,7 @@ TEST_F(JsonFilePreferencesTest, CreatesPrivateFolderAndFile) {
   EXPECT_EQ(fs::status(folder()).permissions(), fs::perms::owner_all);
   EXPECT_EQ(fs::status(folder().parent_path()).permissions(), fs::perms::owner_all);
   EXPECT_EQ(fs::status(file()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(fileNames(folder()), std::vector<std::string>{"preferences.json"});
+  EXPECT_EQ(fileNames(folder()), kOnlyTheFile);
 }
 
 TEST_F(JsonFilePreferencesTest, EntriesOfUnknownFormReadAbsentAndSurviveWrites) {
@@ -236,7 +245,7 @@ TEST_F(JsonFilePreferencesTest, CrashBeforeRenameLeavesOldValuesAndTheStrayIsCle
   JsonFilePreferences preferences(file());
   EXPECT_EQ(preferences.loadOutcome(), JsonFilePreferences::LoadOutcome::Loaded);
   EXPECT_EQ(preferences.string("k"), "old");
-  EXPECT_EQ(fileNames(folder()), std::vector<std::string>{"preferences.json"});
+  EXPECT_EQ(fileNames(folder()), kOnlyTheFile);
 }
 
 // Makes every write past `bytes` of a file fail with EFBIG, as a full disk would; root is not
@@ -278,7 +287,7 @@ TEST_F(JsonFilePreferencesTest, FailedWriteKeepsOldFileAndValue) {
   EXPECT_EQ(preferences.string("k"), "old");
   EXPECT_EQ(signals, 0);
   EXPECT_EQ(readFile(file()), before);
-  EXPECT_EQ(fileNames(folder()), std::vector<std::string>{"preferences.json"});
+  EXPECT_EQ(fileNames(folder()), kOnlyTheFile);
 
   preferences.setString("k", "later");
   EXPECT_EQ(JsonFilePreferences(file()).string("k"), "later");
@@ -319,8 +328,138 @@ TEST_F(JsonFilePreferencesTest, CorruptFileIsKeptAsideBeforeTheFirstWrite) {
   EXPECT_EQ(readFile(folder() / "preferences.json.corrupt.1"), "[1, 2]");
   EXPECT_EQ(JsonFilePreferences(file()).string("k"), "fresher");
   EXPECT_EQ(fileNames(folder()),
-            (std::vector<std::string>{"preferences.json", "preferences.json.corrupt",
-                                      "preferences.json.corrupt.1"}));
+            (std::vector<std::string>{".preferences.json.lock", "preferences.json",
+                                      "preferences.json.corrupt", "preferences.json.corrupt.1"}));
+}
+
+TEST_F(JsonFilePreferencesTest, TwoProcessesWritingAtOnceKeepEachOthersKeys) {
+  constexpr int kWrites = 100;
+  JsonFilePreferences preferences(file());
+  std::vector<std::string> signalled;
+  preferences.changed().connect([&](const std::string& key) { signalled.push_back(key); });
+  testing::ForkedProcess other([&] {
+    JsonFilePreferences own(file());
+    for (int i = 1; i <= kWrites; ++i)
+      own.setNumber("other", i);
+    return 0;
+  });
+  for (int i = 1; i <= kWrites; ++i)
+    preferences.setNumber("mine", i);
+  ASSERT_EQ(other.wait(std::chrono::seconds(30)), 0);
+
+  JsonFilePreferences reread(file());
+  EXPECT_EQ(reread.number("mine"), kWrites);
+  EXPECT_EQ(reread.number("other"), kWrites);
+  preferences.reload();
+  EXPECT_EQ(preferences.number("other"), kWrites);
+  EXPECT_NE(std::find(signalled.begin(), signalled.end(), "other"), signalled.end());
+}
+
+TEST_F(JsonFilePreferencesTest, AStaleCopyNeverWritesBackWithdrawnConsent) {
+  fs::create_directories(folder());
+  writeFile(file(), R"({"orlith.diagnostics": true, "orlith.pageZoom": 1.0})");
+  JsonFilePreferences preferences(file());
+  std::vector<std::string> signalled;
+  preferences.changed().connect([&](const std::string& key) { signalled.push_back(key); });
+  testing::ForkedProcess other([&] {
+    JsonFilePreferences own(file());
+    own.setBoolean("orlith.diagnostics", false);
+    own.setNumber("orlith.pageZoom", 1.5);
+    return 0;
+  });
+  ASSERT_EQ(other.wait(std::chrono::seconds(10)), 0);
+
+  // Written before this process has looked at the file again.
+  preferences.setString("orlith.tabs", "record");
+  EXPECT_EQ(JsonFilePreferences(file()).boolean("orlith.diagnostics"), false);
+  EXPECT_EQ(preferences.boolean("orlith.diagnostics"), false);
+  EXPECT_EQ(signalled,
+            (std::vector<std::string>{"orlith.diagnostics", "orlith.pageZoom", "orlith.tabs"}));
+}
+
+TEST_F(JsonFilePreferencesTest, AValueIsComparedWithTheFileAsItIsNow) {
+  fs::create_directories(folder());
+  writeFile(file(), R"({"orlith.pageZoom": 1.0})");
+  JsonFilePreferences preferences(file());
+  testing::ForkedProcess other([&] {
+    JsonFilePreferences(file()).setNumber("orlith.pageZoom", 1.5);
+    return 0;
+  });
+  ASSERT_EQ(other.wait(std::chrono::seconds(10)), 0);
+  // The stale copy holds 1.0 still; the person's choice of 1.0 must reach the file.
+  preferences.setNumber("orlith.pageZoom", 1.0);
+  EXPECT_EQ(JsonFilePreferences(file()).number("orlith.pageZoom"), 1.0);
+}
+
+TEST_F(JsonFilePreferencesTest, AWriteWaitsForAnotherProcesssLockOnlyWithinItsBound) {
+  JsonFilePreferences preferences(file(), std::chrono::milliseconds(200));
+  preferences.setString("k", "old");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  auto holder = std::make_unique<testing::ForkedProcess>([&] {
+    const int fd = ::open((folder() / ".preferences.json.lock").c_str(), O_RDWR);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
+      return 1;
+    [[maybe_unused]] auto written = ::write(ready[1], "x", 1);
+    ::pause();
+    return 0;
+  });
+  ::close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ::close(ready[0]);
+
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    preferences.setString("k", "new");
+    FAIL() << "wrote while another process held the lock";
+  } catch (const std::system_error& error) {
+    EXPECT_EQ(error.code(), std::errc::timed_out);
+  }
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(200));
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  EXPECT_EQ(preferences.string("k"), "old");
+  // A start while another process writes leaves that write's temporary file alone.
+  const fs::path inFlight = folder() / ".preferences.json.tmp-0f1e2d3c";
+  writeFile(inFlight, R"({"k": "theirs"})");
+  EXPECT_EQ(JsonFilePreferences(file()).string("k"), "old");
+  EXPECT_TRUE(fs::exists(inFlight));
+
+  holder.reset();
+  preferences.setString("k", "new");
+  // The write that timed out has its lock for a moment too, once it is free.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (fs::exists(inFlight) && std::chrono::steady_clock::now() < deadline)
+    JsonFilePreferences sweeps(file());
+  EXPECT_FALSE(fs::exists(inFlight));
+  EXPECT_EQ(JsonFilePreferences(file()).string("k"), "new");
+}
+
+TEST_F(JsonFilePreferencesTest, ReloadFollowsTheFileButNotAnUnreadableOne) {
+  JsonFilePreferences writer(file());
+  JsonFilePreferences reader(file());
+  std::vector<std::string> signalled;
+  reader.changed().connect([&](const std::string& key) { signalled.push_back(key); });
+  writer.setString("a", "1");
+  writer.setString("b", "2");
+  reader.reload();
+  EXPECT_EQ(reader.string("a"), "1");
+  EXPECT_EQ(signalled, (std::vector<std::string>{"a", "b"}));
+  reader.reload();
+  EXPECT_EQ(signalled.size(), 2u) << "an unchanged file changes nothing";
+
+  writeFile(file(), "{\"a\": tr");
+  reader.reload();
+  EXPECT_EQ(reader.string("b"), "2");
+  // Written over, the damaged file keeps what this process read before it.
+  reader.setString("c", "3");
+  EXPECT_EQ(readFile(folder() / "preferences.json.corrupt"), "{\"a\": tr");
+  EXPECT_EQ(JsonFilePreferences(file()).string("b"), "2");
+  fs::remove(file());
+  reader.reload();
+  EXPECT_EQ(reader.value("a"), std::nullopt);
+  EXPECT_EQ(signalled, (std::vector<std::string>{"a", "b", "c", "a", "b", "c"}));
 }
 
 TEST(JsonFilePreferencesPathTest, DefaultPathIsInTheUserConfigFolder) {

@@ -24,6 +24,10 @@ TEST(DownloadNameTest, SuggestedNamesBecomeOneSafeComponent) {
       {".", "Download"},
       {"", "Download"},
       {" . .hidden", "hidden"},
+      {"notes.txt ", "notes.txt"},
+      {"notes.txt. . ", "notes.txt"},
+      {"trail.", "trail"},
+      {" . ", "Download"},
       {std::string("bad\0name\x01\x7f.txt", 14), "bad_name__.txt"},
       {"caf\xc3\xa9.txt", "caf\xc3\xa9.txt"},
       {"-rf", "_rf"},
@@ -49,6 +53,7 @@ TEST(DownloadNameTest, EveryRuleHoldsForTheNameAfterTheLengthCut) {
   EXPECT_EQ(DownloadDestination::sanitisedFileName(std::string(300, '\xc3')),
             std::string(255, '_'));
   EXPECT_EQ(DownloadDestination::sanitisedFileName("abcdef.txt", 8), "abcd.txt");
+  EXPECT_EQ(DownloadDestination::sanitisedFileName("abc   defg", 6), "abc");
   for (const std::string& suggested :
        {continuation, std::string(400, '-'), std::string(255, ' ') + "-" + std::string(10, 'a'),
         std::string(256, 'a') + "." + std::string(20, '\x80')}) {
@@ -58,6 +63,7 @@ TEST(DownloadNameTest, EveryRuleHoldsForTheNameAfterTheLengthCut) {
     EXPECT_NE(name.front(), '.');
     EXPECT_NE(name.front(), '-');
     EXPECT_NE(name.front(), ' ');
+    EXPECT_NE(name.back(), ' ');
   }
 }
 

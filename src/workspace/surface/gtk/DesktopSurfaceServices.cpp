@@ -3,10 +3,19 @@
 
 #include <gio/gio.h>
 
+#include <stdexcept>
+
 namespace orlith {
 
 DesktopSurfaceServices::DesktopSurfaceServices()
-    : preferences_(JsonFilePreferences::defaultPath()), appearance_(preferences_, environment_) {}
+    : preferences_(JsonFilePreferences::defaultPath()), appearance_(preferences_, environment_) {
+  try {
+    preferencesWatch_ =
+        std::make_unique<GlibFileWatch>(preferences_.file(), [this] { preferences_.reload(); });
+  } catch (const std::runtime_error&) {
+    // Without a watch the copy is still brought up to date before each change is written.
+  }
+}
 
 DesktopSurfaceServices& DesktopSurfaceServices::shared() {
   static DesktopSurfaceServices services;

@@ -1,5 +1,6 @@
 // The process's own providers of what a workspace tab uses: clocks and timers on the main
-// loop, UUIDs, the preferences file, the desktop's appearance and its URL handler.
+// loop, UUIDs, the preferences file (following other processes' writes), the desktop's
+// appearance and its URL handler.
 #pragma once
 
 #include <memory>
@@ -7,6 +8,7 @@
 #include "base/Clock.h"
 #include "base/JsonFilePreferences.h"
 #include "base/Uuid.h"
+#include "platform/glib/GlibFileWatch.h"
 #include "platform/glib/GlibScheduler.h"
 #include "workspace/surface/OrlithAppearancePreference.h"
 #include "workspace/surface/WorkspaceSurfaceCoordinator.h"
@@ -37,6 +39,8 @@ class DesktopSurfaceServices {
   GlibScheduler scheduler_;
   RandomUuidSource uuids_;
   JsonFilePreferences preferences_;
+  // Another process of the same user may write the file too.
+  std::unique_ptr<GlibFileWatch> preferencesWatch_;
   PortalAppearanceEnvironment environment_;
   AppearanceSettings appearance_;
 };
