@@ -51,7 +51,11 @@ MainWindow::MainWindow(ApplicationContext& context, WorkspaceNetworkSession& net
     indicator_->set_margin_end(18);
     content_.add_overlay(*indicator_);
   }
-  set_child(content_);
+  menuBar_.set_visible(false);
+  content_.set_vexpand(true);
+  frame_.append(menuBar_);
+  frame_.append(content_);
+  set_child(frame_);
 
   clampToMonitor();
 
@@ -82,6 +86,11 @@ MainWindow::~MainWindow() {
   workspace_.reset();
   signIn_.reset();
   recovery_.reset();
+}
+
+void MainWindow::setMenuModel(const Glib::RefPtr<Gio::MenuModel>& model) {
+  menuBar_.set_menu_model(model);
+  menuBar_.set_visible(static_cast<bool>(model));
 }
 
 void MainWindow::clampToMonitor() {

@@ -3,6 +3,7 @@
 // stored session cannot be used now, and the workspace of the account's tabs when signed in.
 // Leaving the signed-in state destroys the workspace (every web view is rebuilt with fresh
 // callbacks next time); its tabs model stays, so the tabs come back at the pages they showed.
+// A plain window, not an application window: those export their actions on the session bus.
 #pragma once
 
 #include <gtkmm.h>
@@ -25,7 +26,7 @@
 
 namespace orlith {
 
-class MainWindow : public Gtk::ApplicationWindow {
+class MainWindow : public Gtk::Window {
  public:
   static constexpr int kDefaultWidth = 1180;
   static constexpr int kDefaultHeight = 780;
@@ -59,6 +60,9 @@ class MainWindow : public Gtk::ApplicationWindow {
   BrandLoadingView& launchScreen() { return launch_; }
   Gtk::Widget* updateIndicator() { return indicator_.get(); }
   Gtk::Widget& content() { return content_; }
+  // The window's own menu bar over `model`, whose actions the window's action groups hold.
+  void setMenuModel(const Glib::RefPtr<Gio::MenuModel>& model);
+  Gtk::PopoverMenuBar& menuBar() { return menuBar_; }
 
   // Routes "search" or "billing-return" to this window's tabs.
   void routeDesktopCommand(std::string_view type);
@@ -79,6 +83,8 @@ class MainWindow : public Gtk::ApplicationWindow {
   std::unique_ptr<WorkspaceTabsRootTabs> rootTabs_;
   std::unique_ptr<RootView> root_;
   Gtk::HeaderBar header_;
+  Gtk::Box frame_{Gtk::Orientation::VERTICAL, 0};
+  Gtk::PopoverMenuBar menuBar_;
   Gtk::Overlay content_;
   Gtk::Stack stack_;
   BrandLoadingView launch_;
