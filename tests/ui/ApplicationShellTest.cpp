@@ -169,10 +169,15 @@ TEST_F(ApplicationShellTest, KeysActOnTheWindowThatHasFocusAndNotOnAnother) {
   ASSERT_TRUE(testing::spinUntil([&] { return second.tabs()->tabs().size() == 2; }, 5s));
   EXPECT_EQ(first.tabs()->tabs().size(), 2u);
 
-  // The settings window takes the app's keys too, and none of a main window's.
+  // The settings window takes the app's keys too, and none of a main window's; Escape closes
+  // it.
   testing::pressControl(XK_comma);
   ASSERT_TRUE(testing::spinUntil(
       [&] { return shell_->settingsWindow() && shell_->settingsWindow()->get_visible(); }, 5s));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(shell_->settingsWindow()->gobj()), 20s));
+  testing::pressKeys({}, XK_Escape);
+  ASSERT_TRUE(testing::spinUntil([&] { return !shell_->settingsWindow()->get_visible(); }, 5s));
+  shell_->showSettings(SettingsWindow::Page::general);
   ASSERT_TRUE(testing::activate(GTK_WINDOW(shell_->settingsWindow()->gobj()), 20s));
   testing::pressControl(XK_t);
   testing::pressControl(XK_n);
@@ -300,6 +305,7 @@ TEST_F(ApplicationShellTest, ReturnOnTheInstallOfferContinuesAndTheDecisionArriv
   EXPECT_TRUE(alert.get_modal());
   ASSERT_NE(alert.suppressionBox(), nullptr);
   EXPECT_EQ(alert.firstButton().get_label(), "Install & Open");
+  EXPECT_EQ(alert.get_title(), "") << "the heading is not repeated as the window's title";
   testing::presentAndWait(GTK_WINDOW(alert.gobj()));
   ASSERT_TRUE(testing::activate(GTK_WINDOW(alert.gobj()), 20s));
   EXPECT_TRUE(updates_->decisions.empty());

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "UiHarness.h"
 
@@ -50,9 +51,9 @@ void settle(std::chrono::milliseconds time) {
   spinUntil([] { return false; }, time);
 }
 
-}  // namespace
-
-void clickAt(GtkWidget* widget, double x, double y) {
+// Puts the pointer over (x, y) in `widget`'s coordinates, its window on top there; the point
+// on the screen.
+std::pair<int, int> pointAt(Display* display, GtkWidget* widget, double x, double y) {
   GtkNative* native = gtk_widget_get_native(widget);
   GdkSurface* surface = native ? gtk_native_get_surface(native) : nullptr;
   if (!surface || !GDK_IS_X11_SURFACE(surface))
@@ -64,9 +65,7 @@ void clickAt(GtkWidget* widget, double x, double y) {
   double offsetX = 0;
   double offsetY = 0;
   gtk_native_get_surface_transform(native, &offsetX, &offsetY);
-  Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
   Window window = gdk_x11_surface_get_xid(surface);
-  DisplayInputLock lock(DisplayString(display));
   int rootX = 0;
   int rootY = 0;
   Window child = 0;
@@ -93,10 +92,45 @@ void clickAt(GtkWidget* widget, double x, double y) {
     if (attempt == 20)
       throw std::runtime_error("another window stays over the one to click");
   }
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  return {rootX, rootY};
+}
+
+}  // namespace
+
+void clickAt(GtkWidget* widget, double x, double y, int clicks,
+             std::initializer_list<KeySymbol> modifiers) {
+  Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
+  DisplayInputLock lock(DisplayString(display));
+  pointAt(display, widget, x, y);
+  for (KeySymbol modifier : modifiers)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
+  for (int click = 0; click < clicks; ++click) {
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  }
+  for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, *it), False, CurrentTime);
   XSync(display, False);
   // Taken in by this program before another may raise its window.
+  settle(std::chrono::milliseconds(200));
+}
+
+void dragAt(GtkWidget* widget, double x, double y, double dx, double dy) {
+  Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
+  DisplayInputLock lock(DisplayString(display));
+  const auto [rootX, rootY] = pointAt(display, widget, x, y);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XSync(display, False);
+  settle(std::chrono::milliseconds(100));
+  constexpr int kSteps = 10;
+  for (int step = 1; step <= kSteps; ++step) {
+    XTestFakeMotionEvent(display, -1, rootX + static_cast<int>(dx * step / kSteps),
+                         rootY + static_cast<int>(dy * step / kSteps), CurrentTime);
+    XSync(display, False);
+    settle(std::chrono::milliseconds(30));
+  }
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
   settle(std::chrono::milliseconds(200));
 }
 
