@@ -30,7 +30,8 @@ MenuBarKeys::Key keyOf(guint keyval, Gdk::ModifierType state) {
 
 }  // namespace
 
-HiddenMenuBar::HiddenMenuBar() {
+// An empty menu until the window's own is set: the toolkit takes no missing model.
+HiddenMenuBar::HiddenMenuBar() : Gtk::PopoverMenuBar(Gio::Menu::create()) {
   add_css_class("orlith-menubar");
   set_visible(false);
 }
