@@ -72,8 +72,27 @@ class ApplicationShellTest : public testing::WorkspaceWindowFixture {
   MainWindow& openShellWindow() {
     MainWindow& window = openWindow();
     application_->add_window(window);
-    shell_->attachWindow(window, window.tabs());
+    shell_->attachWindow(window);
     return window;
+  }
+
+  // The keys of the window's shortcuts that run `action`.
+  static std::vector<std::string> shortcutKeys(Gtk::Window& window, const std::string& action) {
+    std::vector<std::string> keys;
+    auto controllers = window.observe_controllers();
+    for (guint i = 0; i < controllers->get_n_items(); ++i) {
+      auto shortcuts =
+          std::dynamic_pointer_cast<Gtk::ShortcutController>(controllers->get_object(i));
+      if (!shortcuts)
+        continue;
+      for (guint j = 0; j < shortcuts->get_n_items(); ++j) {
+        auto shortcut = std::dynamic_pointer_cast<Gtk::Shortcut>(shortcuts->get_object(j));
+        auto named = std::dynamic_pointer_cast<Gtk::NamedAction>(shortcut->get_action());
+        if (named && named->get_action_name().raw() == action)
+          keys.push_back(shortcut->get_trigger()->to_string().raw());
+      }
+    }
+    return keys;
   }
 
   static std::vector<std::string> ids(const WorkspaceTabsModel& tabs) {
@@ -154,22 +173,40 @@ TEST_F(ApplicationShellTest, KeysActOnTheWindowThatHasFocusAndNotOnAnother) {
   testing::pressControl(XK_t);
   ASSERT_TRUE(testing::spinUntil([&] { return second.tabs()->tabs().size() == 2; }, 5s));
   EXPECT_EQ(first.tabs()->tabs().size(), 2u);
+
+  // The settings window takes the app's keys too, and none of a main window's; Escape closes
+  // it.
+  testing::pressControl(XK_comma);
+  ASSERT_TRUE(testing::spinUntil(
+      [&] { return shell_->settingsWindow() && shell_->settingsWindow()->get_visible(); }, 5s));
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(shell_->settingsWindow()->gobj()), 20s));
+  testing::pressKeys({}, XK_Escape);
+  ASSERT_TRUE(testing::spinUntil([&] { return !shell_->settingsWindow()->get_visible(); }, 5s));
+  shell_->showSettings(SettingsWindow::Page::general);
+  ASSERT_TRUE(testing::activate(GTK_WINDOW(shell_->settingsWindow()->gobj()), 20s));
+  testing::pressControl(XK_t);
+  testing::pressControl(XK_n);
+  ASSERT_TRUE(testing::spinUntil([&] { return windows_.size() == 3; }, 5s));
+  EXPECT_EQ(first.tabs()->tabs().size(), 2u);
+  EXPECT_EQ(second.tabs()->tabs().size(), 2u);
 }
 
 TEST_F(ApplicationShellTest, MenuAndAcceleratorsAreInstalledAndFollowTheSession) {
   start();
   MainWindow& window = openShellWindow();
-  EXPECT_TRUE(window.get_show_menubar());
-  EXPECT_EQ(application_->get_menubar(), shell_->menuBar());
-  EXPECT_THAT(application_->get_accels_for_action("win.zoom-in"),
+  // Nothing where the session bus publishes it: no application action, no application menu.
+  EXPECT_TRUE(application_->list_actions().empty());
+  EXPECT_FALSE(application_->get_menubar());
+  EXPECT_EQ(window.menuBar().get_menu_model(), shell_->menuBar());
+  EXPECT_THAT(shortcutKeys(window, "win.zoom-in"),
               ::testing::ElementsAre("<Control>plus", "<Control>equal", "<Control>KP_Add"));
-  EXPECT_THAT(application_->get_accels_for_action("win.next-tab"),
+  EXPECT_THAT(shortcutKeys(window, "win.next-tab"),
               ::testing::ElementsAre("<Shift><Control>bracketright", "<Control>braceright"));
-  EXPECT_THAT(application_->get_accels_for_action("app.preferences"),
-              ::testing::ElementsAre("<Control>comma"));
-  auto signOut =
-      std::dynamic_pointer_cast<Gio::SimpleAction>(application_->lookup_action("sign-out"));
-  auto newTab = std::dynamic_pointer_cast<Gio::SimpleAction>(window.lookup_action("new-tab"));
+  EXPECT_THAT(shortcutKeys(window, "app.preferences"), ::testing::ElementsAre("<Control>comma"));
+  auto signOut = std::dynamic_pointer_cast<Gio::SimpleAction>(
+      shell_->applicationActions()->lookup_action("sign-out"));
+  auto newTab = std::dynamic_pointer_cast<Gio::SimpleAction>(
+      shell_->windowActions(window)->lookup_action("new-tab"));
   ASSERT_TRUE(signOut && newTab);
   EXPECT_FALSE(signOut->get_enabled());
   EXPECT_FALSE(newTab->get_enabled());
@@ -177,12 +214,16 @@ TEST_F(ApplicationShellTest, MenuAndAcceleratorsAreInstalledAndFollowTheSession)
   ASSERT_TRUE(testing::spinUntil([&] { return newTab->get_enabled(); }, 5s));
   EXPECT_TRUE(signOut->get_enabled());
 
+  // The menu's items reach the groups through the window.
+  EXPECT_TRUE(window.activate_action("win.new-tab"));
+  EXPECT_EQ(window.tabs()->tabs().size(), 2u);
+
   // The appearance choice is one radio action that follows the stored choice.
-  application_->activate_action("appearance", Glib::Variant<Glib::ustring>::create("dark"));
+  window.activate_action("app.appearance", Glib::Variant<Glib::ustring>::create("dark"));
   EXPECT_EQ(context_->preferences().string("orlith.appearance"), "dark");
   context_->appearance().setPreference(OrlithAppearancePreference::light);
   auto state = Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(
-      application_->lookup_action("appearance")->get_state_variant());
+      shell_->applicationActions()->lookup_action("appearance")->get_state_variant());
   EXPECT_EQ(state.get().raw(), "light");
   context_->appearance().setPreference(OrlithAppearancePreference::system);
 }
@@ -190,7 +231,7 @@ TEST_F(ApplicationShellTest, MenuAndAcceleratorsAreInstalledAndFollowTheSession)
 TEST_F(ApplicationShellTest, SettingsChangeLaunchAtLoginDiagnosticsAndAppearanceForReal) {
   start();
   signIn(testing::kDemoAccount);
-  application_->activate_action("preferences");
+  shell_->applicationActions()->activate_action("preferences");
   SettingsWindow* settings = shell_->settingsWindow();
   ASSERT_NE(settings, nullptr);
   testing::presentAndWait(GTK_WINDOW(settings->gobj()));
@@ -243,7 +284,7 @@ TEST_F(ApplicationShellTest, SettingsChangeLaunchAtLoginDiagnosticsAndAppearance
   EXPECT_EQ(settings->accountEmail().get_text().raw(), testing::kDemoAccount);
   testing::spinUntil([] { return false; }, 300ms);
   testing::renderWidget(GTK_WIDGET(settings->get_child()->gobj())).save("settings-general");
-  application_->activate_action("about");
+  shell_->applicationActions()->activate_action("about");
   EXPECT_EQ(settings->page(), SettingsWindow::Page::about);
   EXPECT_EQ(settings->get_title(), "About");
   EXPECT_EQ(settings->versionLabel().get_text().raw(), "Version " +
@@ -269,6 +310,7 @@ TEST_F(ApplicationShellTest, ReturnOnTheInstallOfferContinuesAndTheDecisionArriv
   EXPECT_TRUE(alert.get_modal());
   ASSERT_NE(alert.suppressionBox(), nullptr);
   EXPECT_EQ(alert.firstButton().get_label(), "Install & Open");
+  EXPECT_EQ(alert.get_title(), "") << "the heading is not repeated as the window's title";
   testing::presentAndWait(GTK_WINDOW(alert.gobj()));
   ASSERT_TRUE(testing::activate(GTK_WINDOW(alert.gobj()), 20s));
   EXPECT_TRUE(updates_->decisions.empty());
@@ -316,7 +358,7 @@ TEST_F(ApplicationShellTest, ReopenPresentsOpenWindowsOrOpensOne) {
   shell_->reopen();
   EXPECT_EQ(windows_.size(), 1u) << "an open window is brought forward, not another opened";
   // A closed settings window stays closed.
-  application_->activate_action("preferences");
+  shell_->applicationActions()->activate_action("preferences");
   shell_->settingsWindow()->close();
   shell_->reopen();
   EXPECT_FALSE(shell_->settingsWindow()->get_visible());

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "UiHarness.h"
 
@@ -50,9 +51,11 @@ void settle(std::chrono::milliseconds time) {
   spinUntil([] { return false; }, time);
 }
 
-}  // namespace
+std::pair<int, int> pointAtWindow(Display* display, Window window, int x, int y);
 
-void clickAt(GtkWidget* widget, double x, double y) {
+// Puts the pointer over (x, y) in `widget`'s coordinates, its window on top there; the point
+// on the screen.
+std::pair<int, int> pointAt(Display* display, GtkWidget* widget, double x, double y) {
   GtkNative* native = gtk_widget_get_native(widget);
   GdkSurface* surface = native ? gtk_native_get_surface(native) : nullptr;
   if (!surface || !GDK_IS_X11_SURFACE(surface))
@@ -64,14 +67,13 @@ void clickAt(GtkWidget* widget, double x, double y) {
   double offsetX = 0;
   double offsetY = 0;
   gtk_native_get_surface_transform(native, &offsetX, &offsetY);
-  clickInWindow(gdk_x11_surface_get_xid(surface), static_cast<int>(inNative.x + offsetX),
-                static_cast<int>(inNative.y + offsetY));
+  return pointAtWindow(display, gdk_x11_surface_get_xid(surface),
+                       static_cast<int>(inNative.x + offsetX),
+                       static_cast<int>(inNative.y + offsetY));
 }
 
-void clickInWindow(unsigned long xWindow, int x, int y) {
-  Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
-  const Window window = xWindow;
-  DisplayInputLock lock(DisplayString(display));
+// The same at (x, y) of an X window, also one of another program.
+std::pair<int, int> pointAtWindow(Display* display, Window window, int x, int y) {
   int rootX = 0;
   int rootY = 0;
   Window child = 0;
@@ -96,10 +98,57 @@ void clickInWindow(unsigned long xWindow, int x, int y) {
     if (attempt == 20)
       throw std::runtime_error("another window stays over the one to click");
   }
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  return {rootX, rootY};
+}
+
+// Clicks the first button where the pointer is, `clicks` times, with `modifiers` held.
+void clickHere(Display* display, int clicks, std::initializer_list<KeySymbol> modifiers) {
+  for (KeySymbol modifier : modifiers)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
+  for (int click = 0; click < clicks; ++click) {
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  }
+  for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, *it), False, CurrentTime);
   XSync(display, False);
   // Taken in by this program before another may raise its window.
+  settle(std::chrono::milliseconds(200));
+}
+
+}  // namespace
+
+void clickAt(GtkWidget* widget, double x, double y, int clicks,
+             std::initializer_list<KeySymbol> modifiers) {
+  Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
+  DisplayInputLock lock(DisplayString(display));
+  pointAt(display, widget, x, y);
+  clickHere(display, clicks, modifiers);
+}
+
+void clickInWindow(unsigned long xWindow, int x, int y) {
+  Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  DisplayInputLock lock(DisplayString(display));
+  pointAtWindow(display, xWindow, x, y);
+  clickHere(display, 1, {});
+}
+
+void dragAt(GtkWidget* widget, double x, double y, double dx, double dy) {
+  Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
+  DisplayInputLock lock(DisplayString(display));
+  const auto [rootX, rootY] = pointAt(display, widget, x, y);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XSync(display, False);
+  settle(std::chrono::milliseconds(100));
+  constexpr int kSteps = 10;
+  for (int step = 1; step <= kSteps; ++step) {
+    XTestFakeMotionEvent(display, -1, rootX + static_cast<int>(dx * step / kSteps),
+                         rootY + static_cast<int>(dy * step / kSteps), CurrentTime);
+    XSync(display, False);
+    settle(std::chrono::milliseconds(30));
+  }
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
   settle(std::chrono::milliseconds(200));
 }
 

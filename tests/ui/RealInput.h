@@ -10,15 +10,21 @@
 
 namespace orlith::testing {
 
-// Moves the pointer to (x, y) in `widget`'s coordinates and clicks the first button there.
-// The widget must be shown in a window on the X11 display. Throws when it is not.
-void clickAt(GtkWidget* widget, double x, double y);
-// The same at (x, y) of an X window, also one of another program.
-void clickInWindow(unsigned long xWindow, int x, int y);
-
 // An X key symbol (the XK_ names); Xlib's own type stays out of this header, its macros clash
 // with the toolkit's C++ headers.
 using KeySymbol = unsigned long;
+
+// Moves the pointer to (x, y) in `widget`'s coordinates and clicks the first button there
+// `clicks` times, with `modifiers` held. The widget must be shown in a window on the X11
+// display. Throws when it is not.
+void clickAt(GtkWidget* widget, double x, double y, int clicks = 1,
+             std::initializer_list<KeySymbol> modifiers = {});
+// The same at (x, y) of an X window, also one of another program.
+void clickInWindow(unsigned long xWindow, int x, int y);
+
+// Presses the first button at (x, y) in `widget`'s coordinates, moves by (dx, dy) in steps and
+// releases it there.
+void dragAt(GtkWidget* widget, double x, double y, double dx, double dy);
 
 // Presses the modifiers, taps the key and releases all, then lets the toolkit see them.
 void pressKeys(std::initializer_list<KeySymbol> modifiers, KeySymbol key);

@@ -1,6 +1,8 @@
 // The built app program itself, as a user starts it: keyboard commands reach its focused
 // window (their effect read back from its preferences file), it keeps running when its last
-// window closes, a second launch brings a window back, and Quit ends it. The test session's
+// window closes, a second launch brings a window back, and Quit ends it; other processes on the
+// session bus find no action or menu of it to call, yet still reach it to activate it and hand
+// it links. The test session's
 // private folders keep it away from the account's own data; the install decision goes to the
 // no-op update port, so no Applications folder is touched.
 #include <X11/Xatom.h>
@@ -10,20 +12,24 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
+#include <variant>
 
 #include "OrlithBuildConfig.h"
 #include "RealInput.h"
 #include "RecordingBrowser.h"
 #include "WorkspaceWindowFixture.h"
 #include "app/AppDelegate.h"
+#include "app/OrlithMacApp.h"
 #include "app/WorkspaceCommands.h"
 #include "base/BundleInfo.h"
 #include "base/JsonFilePreferences.h"
@@ -159,6 +165,52 @@ bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   const bool reached = testing::spinUntil(done, timeout);
   g_source_remove(tick);
   return reached;
+}
+
+// The program's objects on the session bus, by path, each with its interfaces' names.
+std::map<std::string, std::vector<std::string>> busObjects(GDBusConnection* bus,
+                                                           const std::string& name,
+                                                           const std::string& path) {
+  std::map<std::string, std::vector<std::string>> objects;
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, name.c_str(), path.c_str(), "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
+      G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+  if (!reply) {
+    ADD_FAILURE() << path << ": " << error->message;
+    g_error_free(error);
+    return objects;
+  }
+  const gchar* xml = nullptr;
+  g_variant_get(reply, "(&s)", &xml);
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+  g_variant_unref(reply);
+  if (!node)
+    return objects;
+  auto& interfaces = objects[path];
+  for (GDBusInterfaceInfo** i = node->interfaces; i && *i; ++i)
+    interfaces.push_back((*i)->name);
+  for (GDBusNodeInfo** child = node->nodes; child && *child; ++child) {
+    const std::string below = (path == "/" ? "" : path) + "/" + (*child)->path;
+    objects.merge(busObjects(bus, name, below));
+  }
+  g_dbus_node_info_unref(node);
+  return objects;
+}
+
+// Calls `method` of `interface` at `path`; the reply, or the error's text.
+std::variant<GVariant*, std::string> busCall(GDBusConnection* bus, const std::string& path,
+                                             const char* interface, const char* method,
+                                             GVariant* parameters) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, OrlithMacApp::kApplicationId.data(), path.c_str(), interface, method, parameters,
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+  if (reply)
+    return reply;
+  std::string message = error->message;
+  g_error_free(error);
+  return message;
 }
 
 // What the program stored, read from its file as it is now.
@@ -615,6 +667,87 @@ TEST_F(RealProgram, SessionCookieStaysOffDiskAndTheSessionOutlivesRestartsAndANe
   EXPECT_THAT(lastingFilesHolding(value), ::testing::IsEmpty());
   kill(app, SIGTERM);
   ASSERT_TRUE(waitExit(app, 20s));
+  DesktopSurfaceServices::shared().preferences().remove(AppDelegate::kDismissedReminderKey);
+}
+
+TEST_F(RealProgram, OtherProcessesFindNoActionOrMenuOnTheBusYetActivateAndOpenReachIt) {
+  const std::string origin = build::kServiceOrigin;
+  testing::StandinProcess appStandin(ORLITH_STANDIN_PATH, ORLITH_BINARY_DIR "/devcert", 15s,
+                                     {"--port", origin.substr(origin.rfind(':') + 1)});
+  keychainService_ = SessionKeychain::serviceFor(std::nullopt);
+  launch(OrlithEnvironment(*Url::parse(origin)));
+  signIn(testing::kDemoAccount);
+  DesktopSurfaceServices::shared().preferences().setBoolean(AppDelegate::kDismissedReminderKey,
+                                                            true);
+  const std::string recovery = *WorkspaceTabRecoveryStore::recoveryKey(testing::kDemoAccount);
+  DesktopSurfaceServices::shared().preferences().remove(recovery);
+  auto tabsSaved = [&] { return stored(recovery).has_value(); };
+
+  const GPid app = run();
+  ASSERT_TRUE(waitWindow(app));
+  // Signed in, its window's tabs saved: every command of the menu would act now.
+  ASSERT_TRUE(testing::spinUntil(tabsSaved, 30s));
+
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  ASSERT_NE(bus, nullptr);
+  std::string root = "/" + std::string(OrlithMacApp::kApplicationId);
+  std::replace(root.begin(), root.end(), '.', '/');
+  const auto objects = busObjects(bus, OrlithMacApp::kApplicationId.data(), root);
+  ASSERT_TRUE(objects.count(root)) << "the application is on the bus";
+  for (const auto& [path, interfaces] : objects) {
+    EXPECT_THAT(interfaces, ::testing::Not(::testing::Contains("org.gtk.Menus"))) << path;
+    if (std::find(interfaces.begin(), interfaces.end(), "org.gtk.Actions") == interfaces.end())
+      continue;
+    auto described = busCall(bus, path, "org.gtk.Actions", "DescribeAll", nullptr);
+    ASSERT_TRUE(std::holds_alternative<GVariant*>(described)) << path;
+    GVariant* reply = std::get<GVariant*>(described);
+    GVariant* actions = g_variant_get_child_value(reply, 0);
+    GCharPtr text(g_variant_print(actions, FALSE));
+    EXPECT_EQ(g_variant_n_children(actions), 0u) << path << " lists " << text.get();
+    g_variant_unref(actions);
+    g_variant_unref(reply);
+  }
+
+  // Each command of the menu, asked for at the application and at a window's path, is refused
+  // and does nothing.
+  const char* commands[] = {"quit",   "sign-out",   "new-window", "preferences",
+                            "about",  "help",       "new-tab",    "close-tab",
+                            "reload", "fullscreen", "appearance", "check-for-updates"};
+  for (const char* command : commands) {
+    for (const std::string& path : {root, root + "/window/1"}) {
+      auto answer = busCall(bus, path, "org.gtk.Actions", "Activate",
+                            g_variant_new("(sava{sv})", command, nullptr, nullptr));
+      EXPECT_TRUE(std::holds_alternative<std::string>(answer)) << path << " " << command;
+      if (auto* reply = std::get_if<GVariant*>(&answer))
+        g_variant_unref(*reply);
+    }
+  }
+  testing::spinUntil([] { return false; }, 2s);
+  EXPECT_FALSE(exited(app));
+  EXPECT_EQ(windowsOf(app).size(), 1u);
+  EXPECT_TRUE(tabsSaved()) << "still signed in";
+
+  // Activate brings a window back; a link handed over with Open does too.
+  auto window = waitWindow(app, 5s);
+  ASSERT_TRUE(window);
+  requestClose(*window);
+  ASSERT_TRUE(testing::spinUntil([&] { return windowsOf(app).empty(); }, 10s));
+  auto activated =
+      busCall(bus, root, "org.gtk.Application", "Activate", g_variant_new("(a{sv})", nullptr));
+  ASSERT_TRUE(std::holds_alternative<GVariant*>(activated)) << std::get<std::string>(activated);
+  g_variant_unref(std::get<GVariant*>(activated));
+  window = waitWindow(app, 20s);
+  ASSERT_TRUE(window);
+  requestClose(*window);
+  ASSERT_TRUE(testing::spinUntil([&] { return windowsOf(app).empty(); }, 10s));
+  const char* links[] = {"orlith://auth/callback?token=unasked", nullptr};
+  auto opened = busCall(bus, root, "org.gtk.Application", "Open",
+                        g_variant_new("(^assa{sv})", links, "", nullptr));
+  ASSERT_TRUE(std::holds_alternative<GVariant*>(opened)) << std::get<std::string>(opened);
+  g_variant_unref(std::get<GVariant*>(opened));
+  EXPECT_TRUE(waitWindow(app, 20s));
+  EXPECT_TRUE(tabsSaved()) << "an unasked callback signs nothing in or out";
+  g_object_unref(bus);
   DesktopSurfaceServices::shared().preferences().remove(AppDelegate::kDismissedReminderKey);
 }
 

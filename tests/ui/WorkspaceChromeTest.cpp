@@ -67,6 +67,9 @@ WorkspaceChromeSnapshot snapshotOf(int count, int selected, WorkspaceChromeInput
 class WorkspaceChromeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The bar's own widths: no window buttons take a place in it (where they stand is the
+    // window's tests' business).
+    g_object_set(gtk_settings_get_default(), "gtk-decoration-layout", "", nullptr);
     WorkspaceChrome::Actions actions;
     actions.selectTab = [this](const std::string& id) { calls_.selected.push_back(id); };
     actions.closeTab = [this](const std::string& id) { calls_.closed.push_back(id); };

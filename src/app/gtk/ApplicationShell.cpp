@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/gtk/InstallOfferAlert.h"
+#include "app/gtk/MainWindow.h"
 #include "base/BundleInfo.h"
 #include "base/LocalizedStrings.h"
 #include "base/MainQueue.h"
@@ -20,13 +21,41 @@ namespace orlith {
 namespace {
 
 constexpr const char* kAppearanceAction = "appearance";
+constexpr const char* kApplicationGroup = "app";
+constexpr const char* kWindowGroup = "win";
 
 Glib::ustring showTabAction(int number) {
   return "show-tab-" + std::to_string(number);
 }
 
+// The menu shows the first key of the item's accelerator, as the toolkit would for
+// application accelerators.
+Glib::RefPtr<Gio::MenuItem> withAccelerator(Glib::RefPtr<Gio::MenuItem> item,
+                                            const std::string& action) {
+  for (const auto& accelerator : ApplicationShell::accelerators()) {
+    if (action == accelerator.action && !accelerator.keys.empty())
+      item->set_attribute_value("accel",
+                                Glib::Variant<Glib::ustring>::create(accelerator.keys.front()));
+  }
+  return item;
+}
+
 Glib::RefPtr<Gio::MenuItem> item(const std::string& key, const std::string& action) {
-  return Gio::MenuItem::create(localizedString(key), action);
+  return withAccelerator(Gio::MenuItem::create(localizedString(key), action), action);
+}
+
+// Every accelerator of the menu as the window's own shortcuts, seen before the focused widget
+// (a page) as application accelerators are. An action the window lacks or that is disabled
+// leaves the key to the focused widget.
+Glib::RefPtr<Gtk::ShortcutController> menuShortcuts() {
+  auto controller = Gtk::ShortcutController::create();
+  controller->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  for (const auto& accelerator : ApplicationShell::accelerators()) {
+    for (const auto& key : accelerator.keys)
+      controller->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(key),
+                                                     Gtk::NamedAction::create(accelerator.action)));
+  }
+  return controller;
 }
 
 // The stored raw choice; an unknown value checks no item.
@@ -58,6 +87,7 @@ GeneralSettingsView::RunOffMain workerRunner() {
 struct ApplicationShell::AttachedWindow {
   GObject* window = nullptr;
   std::shared_ptr<WorkspaceTabsModel> tabs;
+  Glib::RefPtr<Gio::SimpleActionGroup> group;
   std::map<std::string, Glib::RefPtr<Gio::SimpleAction>> actions;
   ScopedConnection tabsChanged;
   ScopedConnection sessionChanged;
@@ -151,8 +181,6 @@ void ApplicationShell::startup() {
   application_.hold();
   delegate_->noteInstallLocation();
   installApplicationActions();
-  for (const auto& accelerator : accelerators())
-    application_.set_accels_for_action(accelerator.action, accelerator.keys);
   application_.signal_window_added().connect([this](Gtk::Window* window) {
     window->property_is_active().signal_changed().connect([this] { activityCheck_.schedule(); });
   });
@@ -161,16 +189,17 @@ void ApplicationShell::startup() {
 }
 
 void ApplicationShell::installApplicationActions() {
-  application_.add_action("check-for-updates", [this] { commands_.checkForUpdates(); });
-  signOut_ = application_.add_action("sign-out", [this] { commands_.signOut(); });
-  application_.add_action("help", [this] { commands_.openHelp(); });
-  application_.add_action("preferences", [this] { showSettings(SettingsWindow::Page::general); });
-  application_.add_action("about", [this] { showSettings(SettingsWindow::Page::about); });
-  application_.add_action("new-window", [this] {
+  appActions_ = Gio::SimpleActionGroup::create();
+  appActions_->add_action("check-for-updates", [this] { commands_.checkForUpdates(); });
+  signOut_ = appActions_->add_action("sign-out", [this] { commands_.signOut(); });
+  appActions_->add_action("help", [this] { commands_.openHelp(); });
+  appActions_->add_action("preferences", [this] { showSettings(SettingsWindow::Page::general); });
+  appActions_->add_action("about", [this] { showSettings(SettingsWindow::Page::about); });
+  appActions_->add_action("new-window", [this] {
     if (options_.openWindow)
       options_.openWindow();
   });
-  application_.add_action("quit", [this] { application_.quit(); });
+  appActions_->add_action("quit", [this] { application_.quit(); });
   appearance_ = Gio::SimpleAction::create_radio_string(kAppearanceAction,
                                                        appearanceState(context_.preferences()));
   // The choice is stored; the state follows the stored value, so a refused write checks
@@ -180,7 +209,7 @@ void ApplicationShell::installApplicationActions() {
     if (auto preference = appearancePreferenceFromRaw(raw.raw()))
       commands_.setAppearance(*preference);
   });
-  application_.add_action(appearance_);
+  appActions_->add_action(appearance_);
   preferenceChanged_ = context_.preferences().changed().connect([this](const std::string& key) {
     if (key == AppearanceSettings::kPreferenceKey)
       appearance_->set_state(
@@ -228,7 +257,10 @@ void ApplicationShell::installApplicationActions() {
   switching->append_item(item("Show Previous Tab", "win.previous-tab"));
   // The numbered titles are plain text, shown as they are.
   for (int number = 1; number <= 9; ++number)
-    switching->append(WorkspaceCommands::showTabTitle(number), "win." + showTabAction(number));
+    switching->append_item(
+        withAccelerator(Gio::MenuItem::create(WorkspaceCommands::showTabTitle(number),
+                                              "win." + showTabAction(number)),
+                        "win." + showTabAction(number)));
   workspace->append_section(switching);
   auto navigation = Gio::Menu::create();
   navigation->append_item(item("Back", "win.back"));
@@ -267,24 +299,39 @@ void ApplicationShell::installApplicationActions() {
   auto help = Gio::Menu::create();
   help->append_item(item("Orlith Help", "app.help"));
   menuBar_->append_submenu(localizedString("Help"), help);
-  application_.set_menubar(menuBar_);
 }
 
 void ApplicationShell::refreshApplicationActions() {
   signOut_->set_enabled(commands_.menuState(nullptr).signOut);
 }
 
-void ApplicationShell::attachWindow(Gtk::ApplicationWindow& window,
-                                    std::shared_ptr<WorkspaceTabsModel> tabs) {
-  window.set_show_menubar(true);
+void ApplicationShell::equipWindow(Gtk::Window& window) {
+  window.insert_action_group(kApplicationGroup, appActions_);
+  window.add_controller(menuShortcuts());
+}
+
+Glib::RefPtr<Gio::SimpleActionGroup> ApplicationShell::windowActions(
+    const Gtk::Window& window) const {
+  for (const auto& attached : windows_) {
+    if (attached->window == G_OBJECT(window.gobj()))
+      return attached->group;
+  }
+  return {};
+}
+
+void ApplicationShell::attachWindow(MainWindow& window) {
+  equipWindow(window);
+  window.setMenuModel(menuBar_);
   auto attached = std::make_unique<AttachedWindow>();
   attached->window = G_OBJECT(window.gobj());
-  attached->tabs = std::move(tabs);
+  attached->tabs = window.tabs();
+  attached->group = Gio::SimpleActionGroup::create();
+  Gio::SimpleActionGroup& group = *attached->group;
   // The actions hold the model, not the window: a key that arrives while the window goes
   // away acts on a model that still exists.
   std::weak_ptr<WorkspaceTabsModel> weak = attached->tabs;
   auto add = [&](const std::string& name, std::function<void(WorkspaceTabsModel*)> act) {
-    auto action = window.add_action(name, [weak, act = std::move(act)] {
+    auto action = group.add_action(name, [weak, act = std::move(act)] {
       if (auto tabs = weak.lock())
         act(tabs.get());
     });
@@ -307,14 +354,15 @@ void ApplicationShell::attachWindow(Gtk::ApplicationWindow& window,
   add("zoom-in", [&c](WorkspaceTabsModel* t) { c.zoom(t, WorkspaceCommands::kZoomInFactor); });
   add("zoom-out", [&c](WorkspaceTabsModel* t) { c.zoom(t, WorkspaceCommands::kZoomOutFactor); });
   add("actual-size", [&c](WorkspaceTabsModel* t) { c.resetZoom(t); });
-  window.add_action("fullscreen", sigc::track_obj(
-                                      [&window] {
-                                        if (window.is_fullscreen())
-                                          window.unfullscreen();
-                                        else
-                                          window.fullscreen();
-                                      },
-                                      window));
+  group.add_action("fullscreen", sigc::track_obj(
+                                     [&window] {
+                                       if (window.is_fullscreen())
+                                         window.unfullscreen();
+                                       else
+                                         window.fullscreen();
+                                     },
+                                     window));
+  window.insert_action_group(kWindowGroup, attached->group);
 
   AttachedWindow* raw = attached.get();
   attached->tabsChanged =
@@ -381,6 +429,7 @@ void ApplicationShell::showSettings(SettingsWindow::Page page) {
         [this](const std::string& uri) { context_.openExternally(uri); },
         ServiceHosts::fromBuild().originText, bundle.appVersion(), bundle.buildVersion()});
     application_.add_window(*settings_);
+    equipWindow(*settings_);
   }
   settings_->showPage(page);
   settings_->present();
@@ -394,6 +443,7 @@ void ApplicationShell::presentOffer(const InstallOffer& offer,
         MainQueue::shared().post([this] { offer_.reset(); });
         done(response, suppress);
       });
+  equipWindow(*offer_);
   if (Gtk::Window* parent = firstMainWindow())
     offer_->set_transient_for(*parent);
   offer_->present();

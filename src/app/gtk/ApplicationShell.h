@@ -1,7 +1,9 @@
 // The shell's toolkit side for one application: the menu bar with its app. and win. actions
 // and accelerators, the settings window, the install offer at launch, staying alive without
 // windows, and reopen. The application object calls it at start-up, for each main window it
-// opens and at each activation.
+// opens and at each activation. No action lives in the application or in an application window:
+// both export theirs on the session bus, where any process of the user could sign the person
+// out or quit. Each window gets the groups inserted into it and its own shortcuts instead.
 #pragma once
 
 #include <gtkmm.h>
@@ -22,6 +24,7 @@
 namespace orlith {
 
 class InstallOfferAlert;
+class MainWindow;
 class SettingsWindow;
 class WorkspaceTabsModel;
 
@@ -51,8 +54,11 @@ class ApplicationShell {
   // At start-up: the app stays alive without windows, the install location is noted, the menu
   // bar and app actions are installed, and the offer is scheduled for the next turn.
   void startup();
-  // Gives a main window the menu bar and its win. actions acting on `tabs`.
-  void attachWindow(Gtk::ApplicationWindow& window, std::shared_ptr<WorkspaceTabsModel> tabs);
+  // Gives a main window the menu bar, the app. actions, its win. actions acting on its tabs and
+  // the keyboard shortcuts.
+  void attachWindow(MainWindow& window);
+  // Gives another window of the app the app. actions and their shortcuts.
+  void equipWindow(Gtk::Window& window);
   // A later activation: brings the open windows forward, or opens one.
   void reopen();
 
@@ -63,6 +69,9 @@ class ApplicationShell {
   AppDelegate& delegate() { return *delegate_; }
   WorkspaceCommands& commands() { return commands_; }
   const Glib::RefPtr<Gio::Menu>& menuBar() const { return menuBar_; }
+  const Glib::RefPtr<Gio::SimpleActionGroup>& applicationActions() const { return appActions_; }
+  // The win. actions of an attached main window, else null.
+  Glib::RefPtr<Gio::SimpleActionGroup> windowActions(const Gtk::Window& window) const;
 
  private:
   struct AttachedWindow;
@@ -84,6 +93,7 @@ class ApplicationShell {
   std::unique_ptr<SettingsWindow> settings_;
   std::unique_ptr<InstallOfferAlert> offer_;
   Glib::RefPtr<Gio::Menu> menuBar_;
+  Glib::RefPtr<Gio::SimpleActionGroup> appActions_;
   Glib::RefPtr<Gio::SimpleAction> signOut_;
   Glib::RefPtr<Gio::SimpleAction> appearance_;
   std::vector<std::unique_ptr<AttachedWindow>> windows_;

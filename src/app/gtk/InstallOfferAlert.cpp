@@ -10,7 +10,7 @@ InstallOfferAlert::InstallOfferAlert(const InstallOffer& offer, Done done)
   add_css_class("orlith-alert");
   set_modal(true);
   set_resizable(false);
-  set_title(offer.messageText);
+  // No window title: the heading is inside, and a title would say it twice.
   title_.set_text(offer.messageText);
   title_.add_css_class("orlith-alert-title");
   title_.set_wrap(true);

@@ -33,25 +33,20 @@ MainWindow::MainWindow(ApplicationContext& context, WorkspaceNetworkSession& net
   set_default_size(kDefaultWidth, kDefaultHeight);
   // On the content, so the header bar does not eat into the minimum.
   content_.set_size_request(kMinimumWidth, kMinimumHeight);
-  header_.add_css_class("flat");
-  header_.add_css_class("orlith-header");
-  header_.set_show_title_buttons(true);
-  header_.set_title_widget(*Gtk::make_managed<Gtk::Label>());
-  set_titlebar(header_);
+  // Not shown, yet the window draws its own frame as with a title bar of its own.
+  titlebar_.set_visible(false);
+  set_titlebar(titlebar_);
 
   stack_.set_transition_type(Gtk::StackTransitionType::CROSSFADE);
   stack_.set_transition_duration(250);
   stack_.add(launch_, "launch");
   content_.set_child(stack_);
-  indicator_ = options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates());
-  if (indicator_) {
-    indicator_->set_halign(Gtk::Align::END);
-    indicator_->set_valign(Gtk::Align::START);
-    indicator_->set_margin_top(12);
-    indicator_->set_margin_end(18);
-    content_.add_overlay(*indicator_);
-  }
-  set_child(content_);
+  buildTopStrip();
+  content_.set_vexpand(true);
+  frame_.append(menuBar_);
+  frame_.append(content_);
+  set_child(frame_);
+  menuBar_.watch(*this);
 
   clampToMonitor();
 
@@ -78,10 +73,48 @@ MainWindow::~MainWindow() {
   if (recovery_)
     stack_.remove(*recovery_);
   if (indicator_)
-    content_.remove_overlay(*indicator_);
+    topRow_.remove(*indicator_);
   workspace_.reset();
   signIn_.reset();
   recovery_.reset();
+}
+
+void MainWindow::setMenuModel(const Glib::RefPtr<Gio::MenuModel>& model) {
+  menuBar_.set_menu_model(model);
+}
+
+void MainWindow::buildTopStrip() {
+  topStrip_.add_css_class("orlith-top-strip");
+  topStrip_.set_valign(Gtk::Align::START);
+  topRow_.set_size_request(-1, kTopStripHeight);
+  for (auto* controls : {&startControls_, &endControls_}) {
+    controls->set_valign(Gtk::Align::CENTER);
+    controls->set_margin_start(6);
+    controls->set_margin_end(6);
+  }
+  topSpacer_.set_hexpand(true);
+  topRow_.append(startControls_);
+  topRow_.append(topSpacer_);
+  // The update indicator keeps its corner, left of buttons at the end.
+  indicator_ = options_.indicator ? options_.indicator() : makeUpdateIndicator(context_.updates());
+  if (indicator_) {
+    indicator_->set_valign(Gtk::Align::START);
+    indicator_->set_margin_top(12);
+    indicator_->set_margin_end(18);
+    topRow_.append(*indicator_);
+  }
+  topRow_.append(endControls_);
+  topStrip_.set_child(topRow_);
+  content_.add_overlay(topStrip_);
+  auto apply = [this] {
+    // Full screen has no window buttons.
+    for (auto* controls : {&startControls_, &endControls_})
+      controls->set_visible(!is_fullscreen() && !controls->get_empty());
+  };
+  for (auto* controls : {&startControls_, &endControls_})
+    controls->property_empty().signal_changed().connect(apply);
+  property_fullscreened().signal_changed().connect(apply);
+  apply();
 }
 
 void MainWindow::clampToMonitor() {
@@ -147,6 +180,8 @@ void MainWindow::showScreen(RootScreen screen) {
     network_.releaseWarmView();
   if (indicator_)
     indicator_->set_visible(root_->showsUpdateIndicator());
+  // The workspace's chrome carries the buttons and moves the window itself.
+  topStrip_.set_visible(screen != RootScreen::workspace);
   // What the new screen replaced goes: a workspace is never kept hidden for a later session.
   if (screen != RootScreen::workspace && workspace_) {
     stack_.remove(*workspace_);

@@ -3,6 +3,10 @@
 // stored session cannot be used now, and the workspace of the account's tabs when signed in.
 // Leaving the signed-in state destroys the workspace (every web view is rebuilt with fresh
 // callbacks next time); its tabs model stays, so the tabs come back at the pages they showed.
+// A plain window, not an application window: those export their actions on the session bus.
+// The content reaches the top edge: the workspace's chrome is the title bar, and the other
+// screens have a draggable top strip with the window's buttons; the menu bar hides until asked
+// for.
 #pragma once
 
 #include <gtkmm.h>
@@ -13,6 +17,7 @@
 #include "app/ApplicationContext.h"
 #include "app/RootView.h"
 #include "app/RootViewAdapters.h"
+#include "app/gtk/HiddenMenuBar.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "app/gtk/RecoveryView.h"
 #include "app/gtk/SignInServices.h"
@@ -25,12 +30,13 @@
 
 namespace orlith {
 
-class MainWindow : public Gtk::ApplicationWindow {
+class MainWindow : public Gtk::Window {
  public:
   static constexpr int kDefaultWidth = 1180;
   static constexpr int kDefaultHeight = 780;
   static constexpr int kMinimumWidth = 720;
   static constexpr int kMinimumHeight = 480;
+  static constexpr int kTopStripHeight = 34;
 
   struct Options {
     WorkspaceWebViewOptions webView;
@@ -59,6 +65,14 @@ class MainWindow : public Gtk::ApplicationWindow {
   BrandLoadingView& launchScreen() { return launch_; }
   Gtk::Widget* updateIndicator() { return indicator_.get(); }
   Gtk::Widget& content() { return content_; }
+  // The window's own menu bar over `model`, whose actions the window's action groups hold.
+  void setMenuModel(const Glib::RefPtr<Gio::MenuModel>& model);
+  HiddenMenuBar& menuBar() { return menuBar_; }
+  // The draggable strip with the window's buttons over the screens without chrome.
+  Gtk::Widget& topStrip() { return topStrip_; }
+  Gtk::WindowControls& windowControls(Gtk::PackType side) {
+    return side == Gtk::PackType::START ? startControls_ : endControls_;
+  }
 
   // Routes "search" or "billing-return" to this window's tabs.
   void routeDesktopCommand(std::string_view type);
@@ -68,6 +82,7 @@ class MainWindow : public Gtk::ApplicationWindow {
  private:
   void showScreen(RootScreen screen);
   void clampToMonitor();
+  void buildTopStrip();
 
   ApplicationContext& context_;
   WorkspaceNetworkSession& network_;
@@ -78,8 +93,17 @@ class MainWindow : public Gtk::ApplicationWindow {
   SessionStoreRootSession rootSession_;
   std::unique_ptr<WorkspaceTabsRootTabs> rootTabs_;
   std::unique_ptr<RootView> root_;
-  Gtk::HeaderBar header_;
+  // Empty: the toolkit's own title bar would take a row, and it hides a title bar in full
+  // screen, where the chrome stays.
+  Gtk::Box titlebar_;
+  Gtk::Box frame_{Gtk::Orientation::VERTICAL, 0};
+  HiddenMenuBar menuBar_;
   Gtk::Overlay content_;
+  Gtk::WindowHandle topStrip_;
+  Gtk::Box topRow_{Gtk::Orientation::HORIZONTAL, 0};
+  Gtk::WindowControls startControls_{Gtk::PackType::START};
+  Gtk::Box topSpacer_;
+  Gtk::WindowControls endControls_{Gtk::PackType::END};
   Gtk::Stack stack_;
   BrandLoadingView launch_;
   std::unique_ptr<SignInView> signIn_;

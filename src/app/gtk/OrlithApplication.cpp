@@ -91,7 +91,7 @@ MainWindow* OrlithApplication::openWindow() {
   // The toolkit has picked the renderer by the time its first window is realized.
   window->signal_realize().connect([] { ToolkitRendererSetup::finish(); }, true);
   add_window(*window);
-  shell_->attachWindow(*window, window->tabs());
+  shell_->attachWindow(*window);
   window->signal_hide().connect([window] { delete window; });
   return window;
 }

@@ -149,13 +149,10 @@ void installApplicationStyles(AppearanceSettings& appearance) {
       AppearanceStyleProvider::palette(Gdk::Display::get_default(), appearance.resolvedIsDark());
   addBrandKitStyleSheet(*provider);
   addSignInStyleSheets(*provider);
-  // The window's background and its flat header bar in the canvas colour; the recovery screen.
+  // The window's background in the canvas colour; the recovery screen.
   provider->addSheet("shell", [](bool) {
     return std::string(R"css(
 window.orlith-window { background-color: @orlith_canvas; }
-headerbar.orlith-header, headerbar.orlith-header:backdrop {
-  background: @orlith_canvas; box-shadow: none; border: none;
-}
 .orlith-recovery-title { font-size: 17px; font-weight: 600; color: @orlith_ink; }
 .orlith-recovery-message { font-size: 13px; color: @orlith_inkMuted; }
 )css");

@@ -43,6 +43,11 @@ SettingsWindow::SettingsWindow(Dependencies dependencies)
   set_size_request(kWidth, kHeight);
   set_resizable(false);
   set_hide_on_close(true);
+  // Escape closes it, as the desktop's preference windows do.
+  auto keys = Gtk::ShortcutController::create();
+  keys->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string("Escape"),
+                                           Gtk::NamedAction::create("window.close")));
+  add_controller(keys);
 
   stack_.set_transition_type(Gtk::StackTransitionType::NONE);
   auto general = stack_.add(buildGeneral(), "general", localizedString("General"));

@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kLeadingWidth = 78;
 constexpr double kFullScreenLeadingWidth = 12;
+constexpr int kControlsMargin = 6;
 
 void setUpSeparator(Gtk::Box& separator) {
   separator.add_css_class("orlith-chrome-separator");
@@ -57,9 +58,19 @@ WorkspaceChrome::WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> i
   set_valign(Gtk::Align::START);
   set_hexpand(true);
 
-  // The window's own header bar carries the window controls; this place stays empty.
+  // The slot is at least its width; buttons that need more widen it.
   leading_.set_size_request(static_cast<int>(kLeadingWidth), -1);
   WorkspaceChromeStyle::setAccessibleRole(leading_, GTK_ACCESSIBLE_ROLE_PRESENTATION);
+  startControls_.set_valign(Gtk::Align::CENTER);
+  startControls_.set_margin_start(kControlsMargin);
+  startControls_.set_margin_end(kControlsMargin);
+  leading_.append(startControls_);
+  endControls_.set_valign(Gtk::Align::CENTER);
+  endControls_.set_margin_start(kControlsMargin);
+  endControls_.set_margin_end(kControlsMargin);
+  for (auto* controls : {&startControls_, &endControls_})
+    controls->property_empty().signal_changed().connect([this] { applyControlsVisibility(); });
+  applyControlsVisibility();
 
   indicator_->set_size_request(26, 26);
   indicator_->set_valign(Gtk::Align::CENTER);
@@ -115,6 +126,7 @@ WorkspaceChrome::WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> i
   append(separatorAfter_);
   append(search_);
   append(account_);
+  append(endControls_);
 
   signal_map().connect(sigc::mem_fun(*this, &WorkspaceChrome::watchWindow));
   signal_unmap().connect([this] {
@@ -218,7 +230,14 @@ void WorkspaceChrome::setFullScreen(bool fullScreen) {
   if (fullScreen == fullScreen_)
     return;
   fullScreen_ = fullScreen;
+  applyControlsVisibility();
   animateLeadingTo(fullScreen ? kFullScreenLeadingWidth : kLeadingWidth);
+}
+
+void WorkspaceChrome::applyControlsVisibility() {
+  // Full screen has no window buttons.
+  startControls_.set_visible(!fullScreen_ && !startControls_.get_empty());
+  endControls_.set_visible(!fullScreen_ && !endControls_.get_empty());
 }
 
 void WorkspaceChrome::watchWindow() {

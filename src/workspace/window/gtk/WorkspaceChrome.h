@@ -1,6 +1,8 @@
-// The 34 px bar across the top of a signed-in window: an empty leading slot, the selected
-// tab's navigation, the update indicator, the tab strip, search and the account menu. It shows
-// what it is given and hands every click to its actions; it keeps no state of its own.
+// The 34 px bar across the top of a signed-in window: the leading slot, the selected tab's
+// navigation, the update indicator, the tab strip, search and the account menu. The window's
+// buttons stand where the desktop's decoration layout puts them: in the leading slot when at
+// the start, after the account menu when at the end. It shows what it is given and hands every
+// click to its actions; it keeps no state of its own.
 #pragma once
 
 #include <gtkmm.h>
@@ -68,6 +70,10 @@ class WorkspaceChrome : public Gtk::Box {
   Gtk::Widget& trailingSeparator() { return separatorAfter_; }
   Gtk::Button& searchButton() { return search_; }
   Gtk::MenuButton& accountMenu() { return account_; }
+  Gtk::Widget& leadingSlot() { return leading_; }
+  Gtk::WindowControls& windowControls(Gtk::PackType side) {
+    return side == Gtk::PackType::START ? startControls_ : endControls_;
+  }
   const Glib::RefPtr<Gio::SimpleActionGroup>& actionGroup() const { return actions_; }
   const Glib::RefPtr<Gio::Menu>& accountMenuModel() const { return menu_; }
 
@@ -75,6 +81,7 @@ class WorkspaceChrome : public Gtk::Box {
   void rebuildMenu(const std::optional<std::string>& email);
   void watchWindow();
   void applyActivity();
+  void applyControlsVisibility();
   void animateLeadingTo(double width);
   bool onTick();
 
@@ -84,6 +91,8 @@ class WorkspaceChrome : public Gtk::Box {
   ScopedConnection controllerChanged_;
   ScopedConnection appearanceChanged_;
   Gtk::Box leading_;
+  Gtk::WindowControls startControls_{Gtk::PackType::START};
+  Gtk::WindowControls endControls_{Gtk::PackType::END};
   WorkspaceNavCluster nav_;
   std::unique_ptr<Gtk::Widget> indicator_;
   Gtk::Box separatorBefore_;

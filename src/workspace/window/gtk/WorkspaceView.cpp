@@ -23,7 +23,8 @@ WorkspaceView::WorkspaceView(WorkspaceWindowServices& services,
   chrome_ = WorkspaceChrome::bound(std::make_shared<WorkspaceChromeController>(
                                        tabs_, services_.session, openWindow_, MainQueue::shared()),
                                    services_.appearance, std::move(indicator));
-  append(*chrome_);
+  chromeHandle_.set_child(*chrome_);
+  append(chromeHandle_);
   append(shadow_);
   stack_.set_transition_type(Gtk::StackTransitionType::NONE);
   stack_.set_hexpand(true);

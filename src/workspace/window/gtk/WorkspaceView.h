@@ -48,6 +48,8 @@ class WorkspaceView : public Gtk::Box {
   std::shared_ptr<WorkspaceTabsModel> tabs_;
   std::function<void()> openWindow_;
   std::unique_ptr<WorkspaceChrome> chrome_;
+  // The chrome is the window's title bar: its empty parts move the window.
+  Gtk::WindowHandle chromeHandle_;
   WorkspaceChromeShadow shadow_;
   Gtk::Stack stack_;
   WorkspaceStartupCover cover_;
