@@ -64,8 +64,15 @@ TEST(OrlithApplication, StartsSignedOutSignsInThroughItsWindowAndTakesLinks) {
   ASSERT_TRUE(testing::spinUntil([&] { return window->signInView() != nullptr; }, 10s));
   EXPECT_EQ(window->workspace(), nullptr);
 
+  // Closed, the window goes with everything it holds.
+  struct Gone : sigc::notifiable {
+    bool gone = false;
+  } closed;
+  window->add_destroy_notify_callback(
+      &closed, [](sigc::notifiable* data) { static_cast<Gone*>(data)->gone = true; });
   for (Gtk::Window* open : app->get_windows())
     open->close();
+  EXPECT_TRUE(testing::spinUntil([&] { return closed.gone; }, 10s)) << "the closed window lives on";
   app->release();
   testing::spinUntil([] { return false; }, 200ms);
 }

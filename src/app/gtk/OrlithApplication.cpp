@@ -92,6 +92,9 @@ MainWindow* OrlithApplication::openWindow() {
   window->signal_realize().connect([] { ToolkitRendererSetup::finish(); }, true);
   add_window(*window);
   shell_->attachWindow(*window);
+  // Closing only hides a window the toolkit does not own; the hide is where it goes, with its
+  // views and their web content.
+  window->set_hide_on_close(true);
   window->signal_hide().connect([window] { delete window; });
   return window;
 }
