@@ -22,6 +22,7 @@ endfunction()
 # One test program per folder; every test in it carries the label. OWN_MAIN: the folder
 # brings its own main (toolkit tests initialise GTK first). RESOURCE_LOCK: tests holding the
 # same lock never run at the same time. RUN_SERIAL: its tests run with no other test beside them.
+# Each test runs under orlith-test-guard, which ends every process the test leaves behind.
 function(orlith_tests name dir)
   cmake_parse_arguments(ARG "OWN_MAIN;RUN_SERIAL" "LABEL;TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
@@ -43,6 +44,9 @@ function(orlith_tests name dir)
   if(ARG_RUN_SERIAL)
     list(APPEND lock RUN_SERIAL TRUE)
   endif()
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                        "$<TARGET_FILE:orlith-test-guard>")
+  add_dependencies(${name} orlith-test-guard)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${lock})
