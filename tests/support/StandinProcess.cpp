@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/TestTimeBudget.h"
+
 extern char** environ;
 
 namespace orlith::testing {
@@ -19,7 +21,7 @@ namespace orlith::testing {
 namespace {
 
 std::string readLine(int fd, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + boundedByTestTime(timeout);
   std::string line;
   while (true) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

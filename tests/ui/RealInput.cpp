@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "UiHarness.h"
+#include "XErrorTrap.h"
 
 namespace orlith::testing {
 
@@ -24,7 +25,7 @@ static_assert(std::is_same_v<KeySym, KeySymbol>);
 namespace {
 
 // UI test programs run side by side on one display: while one clicks, its window is on top and
-// no other program raises its own.
+// no other program raises its own. A program that holds the lock too long fails this click.
 class DisplayInputLock {
  public:
   explicit DisplayInputLock(const char* displayName) {
@@ -32,8 +33,11 @@ class DisplayInputLock {
     for (const char* c = displayName; c && *c; ++c)
       name += (*c == '/' ? '_' : *c);
     fd_ = ::open((name + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0)
-      ::flock(fd_, LOCK_EX);
+    if (fd_ >= 0 && !spinUntil([&] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; },
+                               std::chrono::seconds(30))) {
+      ::close(fd_);
+      throw std::runtime_error("another test kept the display's pointer for thirty seconds");
+    }
   }
   ~DisplayInputLock() {
     if (fd_ >= 0)
@@ -67,6 +71,7 @@ void clickAt(GtkWidget* widget, double x, double y) {
   Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
   Window window = gdk_x11_surface_get_xid(surface);
   DisplayInputLock lock(DisplayString(display));
+  XErrorTrap trap;
   int rootX = 0;
   int rootY = 0;
   Window child = 0;
@@ -102,6 +107,7 @@ void clickAt(GtkWidget* widget, double x, double y) {
 
 void pressKeys(std::initializer_list<KeySymbol> modifiers, KeySymbol key) {
   Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  XErrorTrap trap;
   for (KeySymbol modifier : modifiers)
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
