@@ -158,7 +158,7 @@ class RealProgram : public testing::WorkspaceWindowFixture {
     return testing::spinUntil([&] { return exited(pid); }, timeout);
   }
 
-  std::optional<Window> waitWindow(GPid pid, std::chrono::milliseconds timeout = 30s) {
+  std::optional<Window> waitWindow(GPid pid, std::chrono::milliseconds timeout = 60s) {
     std::optional<Window> found;
     testing::spinUntil(
         [&] {
@@ -220,9 +220,9 @@ TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
   auto window = waitWindow(app);
   ASSERT_TRUE(window);
   // The stored session is restored and the window's tabs are saved once prepared.
-  ASSERT_TRUE(testing::spinUntil([&] { return tabCount() == 1; }, 30s));
+  ASSERT_TRUE(testing::spinUntil([&] { return tabCount() == 1; }, 60s));
   // Its page is shown; the selected tab's page has the keyboard focus.
-  ASSERT_TRUE(testing::spinUntil([&] { return paints() == 1; }, 30s));
+  ASSERT_TRUE(testing::spinUntil([&] { return paints() == 1; }, 60s));
 
   // Other tests' windows share the display: the program's window takes the focus before each key.
   ASSERT_TRUE(focus(*window));
