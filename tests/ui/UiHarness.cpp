@@ -69,15 +69,17 @@ void presentAndWait(GtkWindow* window) {
 void waitForDraw(GtkWidget* widget) {
   // As the toolkit's own wait for a frame, which has no end: a widget never drawn fails here.
   bool drawn = false;
-  gtk_widget_add_tick_callback(
+  const guint tick = gtk_widget_add_tick_callback(
       widget,
       [](GtkWidget*, GdkFrameClock*, gpointer flag) -> gboolean {
         *static_cast<bool*>(flag) = true;
         return G_SOURCE_REMOVE;
       },
       &drawn, nullptr);
-  if (!spinUntil([&] { return drawn; }, std::chrono::seconds(20)))
+  if (!spinUntil([&] { return drawn; }, std::chrono::seconds(20))) {
+    gtk_widget_remove_tick_callback(widget, tick);
     throw std::runtime_error("the widget was not drawn in time");
+  }
 }
 
 bool activate(GtkWindow* window, std::chrono::milliseconds timeout) {
