@@ -121,6 +121,9 @@ class RealProgram : public testing::WorkspaceWindowFixture {
         }
       }
     }
+    // A context again, with the program gone, so the fixture removes the session it kept.
+    if (contextReleased_)
+      launch();
     WorkspaceWindowFixture::TearDown();
   }
 
@@ -141,6 +144,15 @@ class RealProgram : public testing::WorkspaceWindowFixture {
     }
     pids_.push_back(pid);
     return pid;
+  }
+
+  // While the program runs it is the only writer of its preferences file: this process's context
+  // would write its own older copy of the whole file over the program's (when it saves a renewed
+  // session, say), and the program's tab record would be gone.
+  void releaseContext() {
+    windows_.clear();
+    context_.reset();
+    contextReleased_ = true;
   }
 
   bool exited(GPid pid) {
@@ -173,6 +185,7 @@ class RealProgram : public testing::WorkspaceWindowFixture {
 
   std::vector<GPid> pids_;
   std::map<GPid, int> exitStatus_;
+  bool contextReleased_ = false;
 };
 
 TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
@@ -216,6 +229,7 @@ TEST_F(RealProgram, KeysStayAliveWithoutWindowsReopenAndQuit) {
     return json["windows"][0]["urls"].size();
   };
 
+  releaseContext();
   const GPid app = run();
   auto window = waitWindow(app);
   ASSERT_TRUE(window);
