@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -42,24 +41,42 @@ using namespace std::chrono_literals;
   std::_Exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }
 
+// A file under /proc, empty when its process has gone meanwhile. Plain reads: a stream reports a
+// vanished process by throwing from inside its buffer.
+std::string readProcFile(const std::string& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return text;
+  char buffer[4096];
+  ssize_t got = 0;
+  while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(got));
+  ::close(fd);
+  return got < 0 ? std::string() : text;
+}
+
 // Parent of every process, from /proc: field 4 of stat, after the name in parentheses.
 std::map<pid_t, pid_t> parents() {
   std::map<pid_t, pid_t> result;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos)
-      continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
-      continue;
-    std::istringstream fields(text.substr(close + 1));
-    char state = 0;
-    pid_t parent = 0;
-    if (fields >> state >> parent)
-      result[std::stoi(name)] = parent;
+  try {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      const std::string name = entry.path().filename();
+      if (name.find_first_not_of("0123456789") != std::string::npos)
+        continue;
+      const std::string text = readProcFile(entry.path() / "stat");
+      const auto close = text.rfind(')');
+      if (close == std::string::npos)
+        continue;
+      std::istringstream fields(text.substr(close + 1));
+      char state = 0;
+      pid_t parent = 0;
+      if (fields >> state >> parent)
+        result[std::stoi(name)] = parent;
+    }
+  } catch (const std::exception&) {
+    // The listing changed under the reader: the caller's next round reads it again.
   }
   return result;
 }
@@ -79,9 +96,9 @@ std::vector<pid_t> descendantsOf(pid_t root) {
 }
 
 std::string commandOf(pid_t pid) {
-  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-  std::string name;
-  std::getline(comm, name);
+  std::string name = readProcFile("/proc/" + std::to_string(pid) + "/comm");
+  if (!name.empty() && name.back() == '\n')
+    name.pop_back();
   return name;
 }
 

@@ -56,7 +56,8 @@ std::optional<std::string> portHolder(int port) {
           return "process " + pid + " (" + name + ")";
         }
       }
-    } catch (const std::filesystem::filesystem_error&) {
+    } catch (const std::exception&) {
+      // A stream reports a vanished process by throwing from inside its buffer.
     }
   }
   return "a process of another user";
