@@ -13,7 +13,13 @@ class LocalHttpsServer {
  public:
   explicit LocalHttpsServer(const std::string& devMaterialDir)
       : server_((devMaterialDir + "/server.pem").c_str(),
-                (devMaterialDir + "/server.key").c_str()) {}
+                (devMaterialDir + "/server.key").c_str()) {
+    // Its port alone: the library's default SO_REUSEPORT would let another listener share it.
+    server_.set_socket_options([](socket_t socket) {
+      int yes = 1;
+      ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+  }
   LocalHttpsServer(const LocalHttpsServer&) = delete;
   LocalHttpsServer& operator=(const LocalHttpsServer&) = delete;
   ~LocalHttpsServer() {

@@ -1,4 +1,5 @@
-// Spawns the stand-in and reads its "listening on <port>" line with a deadline.
+// Spawns the stand-in and reads its first line, "listening on <port>" or why not, with a
+// deadline. The stand-in is told this process is its parent, and ends with it.
 #include "support/StandinProcess.h"
 
 #include <fcntl.h>
@@ -11,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/TestTimeBudget.h"
+
 extern char** environ;
 
 namespace orlith::testing {
@@ -18,7 +21,7 @@ namespace orlith::testing {
 namespace {
 
 std::string readLine(int fd, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + boundedByTestTime(timeout);
   std::string line;
   while (true) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -56,11 +59,14 @@ StandinProcess::StandinProcess(const std::string& program, const std::string& de
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   std::string certificate = devMaterialDir + "/server.pem";
   std::string key = devMaterialDir + "/server.key";
+  std::string parent = std::to_string(::getpid());
   std::vector<char*> argv = {const_cast<char*>(program.c_str()),
                              const_cast<char*>("--cert"),
                              certificate.data(),
                              const_cast<char*>("--key"),
                              key.data(),
+                             const_cast<char*>("--parent"),
+                             parent.data(),
                              const_cast<char*>("--port"),
                              const_cast<char*>("0")};
   for (std::string& argument : extraArguments) {
@@ -77,8 +83,9 @@ StandinProcess::StandinProcess(const std::string& program, const std::string& de
   try {
     std::string line = readLine(pipeFds[0], timeout);
     const std::string prefix = "listening on ";
+    // Otherwise the line says why it is not listening, a taken port with who holds it.
     if (line.rfind(prefix, 0) != 0)
-      throw std::runtime_error("unexpected stand-in output: " + line);
+      throw std::runtime_error(line);
     port_ = std::stoi(line.substr(prefix.size()));
   } catch (...) {
     ::close(pipeFds[0]);

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "UiHarness.h"
+#include "XErrorTrap.h"
 
 namespace orlith::testing {
 
@@ -25,7 +26,7 @@ static_assert(std::is_same_v<KeySym, KeySymbol>);
 namespace {
 
 // UI test programs run side by side on one display: while one clicks, its window is on top and
-// no other program raises its own.
+// no other program raises its own. A program that holds the lock too long fails this click.
 class DisplayInputLock {
  public:
   explicit DisplayInputLock(const char* displayName) {
@@ -33,8 +34,11 @@ class DisplayInputLock {
     for (const char* c = displayName; c && *c; ++c)
       name += (*c == '/' ? '_' : *c);
     fd_ = ::open((name + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0)
-      ::flock(fd_, LOCK_EX);
+    if (fd_ >= 0 && !spinUntil([&] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; },
+                               std::chrono::seconds(30))) {
+      ::close(fd_);
+      throw std::runtime_error("another test kept the display's pointer for thirty seconds");
+    }
   }
   ~DisplayInputLock() {
     if (fd_ >= 0)
@@ -122,6 +126,7 @@ void clickAt(GtkWidget* widget, double x, double y, int clicks,
              std::initializer_list<KeySymbol> modifiers) {
   Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
   DisplayInputLock lock(DisplayString(display));
+  XErrorTrap trap;
   pointAt(display, widget, x, y);
   clickHere(display, clicks, modifiers);
 }
@@ -129,6 +134,7 @@ void clickAt(GtkWidget* widget, double x, double y, int clicks,
 void clickInWindow(unsigned long xWindow, int x, int y) {
   Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
   DisplayInputLock lock(DisplayString(display));
+  XErrorTrap trap;
   pointAtWindow(display, xWindow, x, y);
   clickHere(display, 1, {});
 }
@@ -136,6 +142,7 @@ void clickInWindow(unsigned long xWindow, int x, int y) {
 void dragAt(GtkWidget* widget, double x, double y, double dx, double dy) {
   Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(widget));
   DisplayInputLock lock(DisplayString(display));
+  XErrorTrap trap;
   const auto [rootX, rootY] = pointAt(display, widget, x, y);
   XTestFakeButtonEvent(display, 1, True, CurrentTime);
   XSync(display, False);
@@ -154,6 +161,7 @@ void dragAt(GtkWidget* widget, double x, double y, double dx, double dy) {
 
 void pressKeys(std::initializer_list<KeySymbol> modifiers, KeySymbol key) {
   Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  XErrorTrap trap;
   for (KeySymbol modifier : modifiers)
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);

@@ -115,7 +115,7 @@ TEST_F(SignInRoad, TheTwoFactorSheetRefusesAWrongCodeAndTakesTheRightOne) {
   ASSERT_TRUE(testing::spinUntil([&] { return sheet.errorLabel().get_visible(); }, 30s));
   EXPECT_EQ(std::string(sheet.errorLabel().get_text()), kTwoFactorRetryMessage);
   EXPECT_EQ(std::string(sheet.codeEntry().get_text()), "");
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(sheet.gobj()));
+  testing::waitForDraw(GTK_WIDGET(sheet.gobj()));
   testing::renderWidget(GTK_WIDGET(sheet.gobj())).save("road-two-factor-wrong");
 
   sheet.codeEntry().set_text(" 123456 ");
@@ -205,7 +205,7 @@ TEST_F(SignInRoad, AProviderCallbackIsConsumedOnceAndASecondOneIsIgnored) {
   EXPECT_EQ(opened.rfind("https://", 0), 0u) << opened;
   ASSERT_NE(GtkProviderWaitingSheet::openSheet(), nullptr);
   EXPECT_FALSE(view.googleButton().get_sensitive());
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(GtkProviderWaitingSheet::openSheet()->gobj()));
+  testing::waitForDraw(GTK_WIDGET(GtkProviderWaitingSheet::openSheet()->gobj()));
   testing::renderWidget(GTK_WIDGET(GtkProviderWaitingSheet::openSheet()->gobj()))
       .save("road-provider-waiting");
 

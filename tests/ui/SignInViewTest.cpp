@@ -164,7 +164,7 @@ TEST_F(SignInViewTest, ShowsTheAlertAndTheTwoFactorSheetWhileTheStoreAsks) {
                                  std::chrono::seconds(5)));
   EXPECT_EQ(std::string(signIn_->alert()->messageLabel().get_text()),
             "Incorrect e-mail or password.");
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(signIn_->alert()->gobj()));
+  testing::waitForDraw(GTK_WIDGET(signIn_->alert()->gobj()));
   testing::renderWidget(GTK_WIDGET(signIn_->alert()->gobj())).save("signin-alert");
   click(signIn_->alert()->button(0));
   ASSERT_TRUE(testing::spinUntil([&] { return !signIn_->alert(); }, std::chrono::seconds(5)));
@@ -179,7 +179,7 @@ TEST_F(SignInViewTest, ShowsTheAlertAndTheTwoFactorSheetWhileTheStoreAsks) {
   store_->setPending("p2");
   settle();
   EXPECT_EQ(signIn_->twoFactorSheet(), sheet);
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(sheet->gobj()));
+  testing::waitForDraw(GTK_WIDGET(sheet->gobj()));
   testing::renderWidget(GTK_WIDGET(sheet->gobj())).save("signin-two-factor");
   click(sheet->cancelButton());
   ASSERT_TRUE(

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/glib/GObjectPtr.h"
+#include "support/TestTimeBudget.h"
 
 namespace orlith::testing {
 namespace {
@@ -37,6 +38,7 @@ void applyTestSettings() {
 }
 
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  timeout = boundedByTestTime(timeout);
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   bool timedOut = false;
   guint timer = g_timeout_add(
@@ -46,9 +48,14 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
         return G_SOURCE_REMOVE;
       },
       &timedOut);
+  // Conditions outside this loop (a file, another process, a lock) are looked at again this
+  // often, also while nothing happens in the loop.
+  guint poll = g_timeout_add(
+      20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   while (!done() && !timedOut && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, TRUE);
   }
+  g_source_remove(poll);
   if (!timedOut)
     g_source_remove(timer);
   return done();
@@ -56,7 +63,23 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 void presentAndWait(GtkWindow* window) {
   gtk_window_present(window);
-  gtk_test_widget_wait_for_draw(GTK_WIDGET(window));
+  waitForDraw(GTK_WIDGET(window));
+}
+
+void waitForDraw(GtkWidget* widget) {
+  // As the toolkit's own wait for a frame, which has no end: a widget never drawn fails here.
+  bool drawn = false;
+  const guint tick = gtk_widget_add_tick_callback(
+      widget,
+      [](GtkWidget*, GdkFrameClock*, gpointer flag) -> gboolean {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &drawn, nullptr);
+  if (!spinUntil([&] { return drawn; }, std::chrono::seconds(20))) {
+    gtk_widget_remove_tick_callback(widget, tick);
+    throw std::runtime_error("the widget was not drawn in time");
+  }
 }
 
 bool activate(GtkWindow* window, std::chrono::milliseconds timeout) {

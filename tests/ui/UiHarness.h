@@ -29,6 +29,9 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 // Presents the window and returns once it has been laid out and drawn.
 void presentAndWait(GtkWindow* window);
+// Returns once the widget's frame clock has ticked (its next frame), throwing when that does not
+// come within twenty seconds.
+void waitForDraw(GtkWidget* widget);
 // Makes the window the active one, presenting it again until it is: without a window manager
 // the last window presented on the display is active, and UI tests run side by side on one
 // display. False when it did not become active in time.

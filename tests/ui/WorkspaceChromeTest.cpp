@@ -104,12 +104,12 @@ class WorkspaceChromeTest : public ::testing::Test {
     // The bar's own width: its bounds include the trailing padding.
     ASSERT_TRUE(
         testing::spinUntil([&] { return boundsIn(*chrome_, content_).width == 1180; }, 10s));
-    gtk_test_widget_wait_for_draw(GTK_WIDGET(window_.gobj()));
+    testing::waitForDraw(GTK_WIDGET(window_.gobj()));
     testing::spinUntil([&] { return !chrome_->tabStrip().isAnimating(); }, 2s);
     while (g_main_context_pending(nullptr))
       g_main_context_iteration(nullptr, FALSE);
     // Work done meanwhile (the chips learning their width) takes one more frame to show.
-    gtk_test_widget_wait_for_draw(GTK_WIDGET(window_.gobj()));
+    testing::waitForDraw(GTK_WIDGET(window_.gobj()));
   }
 
   Bounds of(Gtk::Widget& widget) { return boundsIn(widget, *chrome_); }

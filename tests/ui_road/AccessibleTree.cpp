@@ -3,6 +3,8 @@
 
 #include <thread>
 
+#include "support/TestTimeBudget.h"
+
 namespace orlith::testing {
 namespace {
 
@@ -18,7 +20,7 @@ std::string taken(gchar* text) {
 }  // namespace
 
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + boundedByTestTime(timeout);
   for (;;) {
     while (g_main_context_iteration(nullptr, FALSE)) {
     }

@@ -22,8 +22,13 @@ endfunction()
 # One test program per folder; every test in it carries the label. OWN_MAIN: the folder
 # brings its own main (toolkit tests initialise GTK first). RESOURCE_LOCK: tests holding the
 # same lock never run at the same time. RUN_SERIAL: its tests run with no other test beside them.
+# ORIGIN_PORT <regex>: the tests whose names match listen on the build's origin port, so they
+# hold its lock and never run beside one another.
+# Each test runs under orlith-test-guard, which ends every process the test leaves behind, and
+# learns its time-out from ORLITH_TEST_TIMEOUT, so its waits end before ctest's time-out.
 function(orlith_tests name dir)
-  cmake_parse_arguments(ARG "OWN_MAIN;RUN_SERIAL" "LABEL;TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN;RUN_SERIAL" "LABEL;TIMEOUT;RESOURCE_LOCK;ORIGIN_PORT" "DEPS"
+                        ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
   if(NOT sources)
     return()
@@ -43,9 +48,25 @@ function(orlith_tests name dir)
   if(ARG_RUN_SERIAL)
     list(APPEND lock RUN_SERIAL TRUE)
   endif()
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                        "$<TARGET_FILE:orlith-test-guard>")
+  add_dependencies(${name} orlith-test-guard)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${lock})
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "ORLITH_TEST_TIMEOUT=${ARG_TIMEOUT}" ${lock})
+  if(ARG_ORIGIN_PORT)
+    # Read after the discovered tests, whose names it needs.
+    set(include "${CMAKE_CURRENT_BINARY_DIR}/${name}_origin_port.cmake")
+    file(WRITE "${include}"
+         "foreach(test IN LISTS ${name}_TESTS)\n"
+         "  if(test MATCHES [=[${ARG_ORIGIN_PORT}]=])\n"
+         "    set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK\n"
+         "                         orlith-origin-port-${ORLITH_STANDIN_PORT})\n"
+         "  endif()\n"
+         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include}")
+  endif()
 endfunction()
 
 # orlith_bundle_program(<target> <bundle dir>): the program lands in <bundle>/Contents/MacOS.

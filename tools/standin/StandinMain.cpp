@@ -1,7 +1,11 @@
 // The local stand-in for the Orlith service: HTTPS on 127.0.0.1 with the build's development
-// certificate. Prints "listening on <port>" once it accepts connections.
+// certificate. Its first line of output says whether it is listening: "listening on <port>"
+// once it accepts connections, or why it is not. With --parent it ends when that process does.
 #include <httplib.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +17,7 @@
 #include "StandinAccountApi.h"
 #include "StandinHostilePages.h"
 #include "StandinPages.h"
+#include "StandinPortHolder.h"
 #include "StandinUpdates.h"
 #include "StandinWorkspacePages.h"
 
@@ -24,11 +29,12 @@ struct Options {
   std::string certificate;
   std::string key;
   std::string release;
+  pid_t parent = 0;
 };
 
 [[noreturn]] void usage() {
   std::cerr << "usage: orlith-standin --cert FILE --key FILE [--port N] [--host ADDR] "
-               "[--release FOLDER]\n";
+               "[--release FOLDER] [--parent PID]\n";
   std::exit(2);
 }
 
@@ -49,6 +55,8 @@ Options parseOptions(int argc, char** argv) {
       options.host = value;
     } else if (arg == "--release") {
       options.release = value;
+    } else if (arg == "--parent") {
+      options.parent = static_cast<pid_t>(std::stol(value));
     } else {
       usage();
     }
@@ -58,10 +66,29 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
+// The port is this stand-in's alone: no SO_REUSEPORT (the library's default here), which would
+// let a second listener share it and take part of the connections. SO_REUSEADDR only lets it
+// bind again while an earlier run's connections linger.
+void exclusiveSocketOptions(socket_t socket) {
+  int yes = 1;
+  ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+[[noreturn]] void notListening(const std::string& reason) {
+  std::cout << "orlith-standin: " << reason << std::endl;
+  std::exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options = parseOptions(argc, argv);
+  // Stopped like a SIGTERM when the parent ends, however it ends; gone already, then at once.
+  if (options.parent != 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != options.parent)
+      return 1;
+  }
 
   // Termination signals are taken synchronously by a waiting thread, so stopping the server
   // happens outside a signal handler.
@@ -72,10 +99,9 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   httplib::SSLServer server(options.certificate.c_str(), options.key.c_str());
-  if (!server.is_valid()) {
-    std::cerr << "orlith-standin: cannot load the certificate or key\n";
-    return 1;
-  }
+  if (!server.is_valid())
+    notListening("cannot load the certificate or key");
+  server.set_socket_options(exclusiveSocketOptions);
   server.Get("/app", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(orlith::standin::appPage(orlith::standin::Greeting::send),
                          "text/html; charset=utf-8");
@@ -89,8 +115,11 @@ int main(int argc, char** argv) {
                  ? server.bind_to_any_port(options.host)
                  : (server.bind_to_port(options.host, options.port) ? options.port : -1);
   if (port <= 0) {
-    std::cerr << "orlith-standin: cannot listen on " << options.host << ":" << options.port << "\n";
-    return 1;
+    const std::string address = options.host + ":" + std::to_string(options.port);
+    const auto holder =
+        options.port != 0 ? orlith::standin::portHolder(options.port) : std::nullopt;
+    notListening(holder ? "cannot listen on " + address + ": the port is in use by " + *holder
+                        : "cannot listen on " + address);
   }
 
   std::thread stopper([&server, signals] {
