@@ -9,16 +9,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "BenchSupport.h"
+#include "OrlithBuildConfig.h"
 #include "app/AppDelegate.h"
 #include "app/gtk/ProductionApplicationContext.h"
 #include "base/StartedTask.h"
 #include "base/Uuid.h"
 #include "platform/glib/GlibMainQueue.h"
+#include "support/StandinProcess.h"
 #include "workspace/surface/gtk/DesktopSurfaceServices.h"
 #include "workspace/window/WorkspaceTabRecoveryStore.h"
 
@@ -57,6 +60,34 @@ namespace orlith::bench {
   }
   std::fflush(stdout);
   std::_Exit(0);
+}
+
+// The stand-in where the app looks for its service: on the port of the build's origin, its
+// first-paint reports appended to a fresh file in the home folder.
+struct StandinForTheApp {
+  std::unique_ptr<testing::StandinProcess> standin;
+  std::string origin;
+  std::string paintLog;
+};
+
+// Nothing, with the reason on stderr, when the stand-in does not serve the build's origin.
+inline std::optional<StandinForTheApp> startStandinForTheApp(const std::string& logName) {
+  const char* home = std::getenv("HOME");
+  StandinForTheApp started;
+  started.paintLog = std::string(home && *home ? home : "/tmp") + "/" + logName;
+  std::remove(started.paintLog.c_str());
+  setenv("ORLITH_STANDIN_PAINT_LOG", started.paintLog.c_str(), 1);
+  const std::string buildOrigin = build::kServiceOrigin;
+  started.standin = std::make_unique<testing::StandinProcess>(
+      ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, std::chrono::seconds(10),
+      std::vector<std::string>{"--port", buildOrigin.substr(buildOrigin.rfind(':') + 1)});
+  started.origin = started.standin->origin();
+  if (started.origin != buildOrigin) {
+    std::fprintf(stderr, "the stand-in serves %s, the app is built for %s\n",
+                 started.origin.c_str(), buildOrigin.c_str());
+    return std::nullopt;
+  }
+  return started;
 }
 
 inline constexpr const char* kSeedFlag = "--seed";

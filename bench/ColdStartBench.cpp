@@ -22,7 +22,6 @@
 #include "BenchStoredSession.h"
 #include "BenchSupport.h"
 #include "OrlithBuildConfig.h"
-#include "support/StandinProcess.h"
 
 namespace {
 
@@ -83,21 +82,11 @@ bool measure(const std::vector<std::string>& arguments, const std::vector<std::s
 int main(int argc, char** argv) {
   orlith::bench::seedIfAsked(argc, argv);
 
-  const char* home = std::getenv("HOME");
-  const std::string log = std::string(home && *home ? home : "/tmp") + "/bench-cold-start.log";
-  std::remove(log.c_str());
-  setenv("ORLITH_STANDIN_PAINT_LOG", log.c_str(), 1);
-  // The app loads its compiled-in origin: the stand-in listens there.
-  const std::string buildOrigin = orlith::build::kServiceOrigin;
-  orlith::testing::StandinProcess standin(
-      ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 10s,
-      {"--port", buildOrigin.substr(buildOrigin.rfind(':') + 1)});
-  const std::string origin = standin.origin();
-  if (origin != buildOrigin) {
-    std::fprintf(stderr, "the stand-in serves %s, the app is built for %s\n", origin.c_str(),
-                 buildOrigin.c_str());
+  auto started = orlith::bench::startStandinForTheApp("bench-cold-start.log");
+  if (!started)
     return 1;
-  }
+  const std::string origin = started->origin;
+  const std::string& log = started->paintLog;
   if (!orlith::bench::seedInChild(argv[0], origin))
     return 1;
 

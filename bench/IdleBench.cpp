@@ -21,7 +21,6 @@
 #include "BenchStoredSession.h"
 #include "BenchSupport.h"
 #include "OrlithBuildConfig.h"
-#include "support/StandinProcess.h"
 
 // Last: its macros clash with names in the toolkit's C++ headers.
 #include <X11/Xatom.h>
@@ -165,21 +164,11 @@ std::optional<Result> measure(const Scenario& scenario, const std::string& log) 
 int main(int argc, char** argv) {
   orlith::bench::seedIfAsked(argc, argv);
 
-  const char* home = std::getenv("HOME");
-  const std::string log = std::string(home && *home ? home : "/tmp") + "/bench-idle.log";
-  std::remove(log.c_str());
-  setenv("ORLITH_STANDIN_PAINT_LOG", log.c_str(), 1);
-  // The app loads its compiled-in origin: the stand-in listens there.
-  const std::string buildOrigin = orlith::build::kServiceOrigin;
-  orlith::testing::StandinProcess standin(
-      ORLITH_STANDIN_PATH, ORLITH_DEV_DIR, 10s,
-      {"--port", buildOrigin.substr(buildOrigin.rfind(':') + 1)});
-  const std::string origin = standin.origin();
-  if (origin != buildOrigin) {
-    std::fprintf(stderr, "the stand-in serves %s, the app is built for %s\n", origin.c_str(),
-                 buildOrigin.c_str());
+  auto started = orlith::bench::startStandinForTheApp("bench-idle.log");
+  if (!started)
     return 1;
-  }
+  const std::string origin = started->origin;
+  const std::string& log = started->paintLog;
 
   const std::vector<std::string> app = {ORLITH_BUNDLE_DIR "/Contents/MacOS/Orlith"};
   const std::vector<Scenario> scenarios = {
