@@ -36,10 +36,16 @@ class BenchProcessTree {
   BenchProcessTree(std::vector<std::string> arguments,
                    const std::vector<std::string>& extraEnvironment = {}) {
     static int serial = 0;
-    const std::string group = std::string(kControlGroupRoot) + "/orlith-bench-" +
-                              std::to_string(getpid()) + "-" + std::to_string(++serial);
-    if (::mkdir(group.c_str(), 0755) == 0)
-      group_ = group;
+    const std::string name =
+        "/orlith-bench-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    for (const char* root : kControlGroupRoots) {
+      const std::string group = root + name;
+      if (::access((std::string(root) + "/cgroup.controllers").c_str(), F_OK) == 0 &&
+          ::mkdir(group.c_str(), 0755) == 0) {
+        group_ = group;
+        break;
+      }
+    }
 
     std::vector<std::string> environment = extraEnvironment;
     for (char** variable = environ; *variable; ++variable) {
@@ -146,7 +152,8 @@ class BenchProcessTree {
   }
 
  private:
-  static constexpr const char* kControlGroupRoot = "/sys/fs/cgroup/unified";
+  // The unified hierarchy, where the system mounts both kinds or only it.
+  static constexpr const char* kControlGroupRoots[] = {"/sys/fs/cgroup/unified", "/sys/fs/cgroup"};
 
   static void inChild(gpointer data) {
     auto* self = static_cast<BenchProcessTree*>(data);
