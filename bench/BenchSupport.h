@@ -1,5 +1,5 @@
 // What the benchmark programs share: the stand-in's demo account, waiting on the main loop, the
-// PSS of a process tree and the median of the runs.
+// PSS of a process tree, the stand-in's first-paint reports and the median of the runs.
 #pragma once
 
 #include <dirent.h>
@@ -84,6 +84,16 @@ inline long treePssKilobytes(pid_t root) {
   for (pid_t pid : processTree(root))
     pss += pssKilobytes(pid);
   return pss;
+}
+
+// The first-paint reports the stand-in has appended to `log`, oldest first.
+inline std::vector<long long> paintReports(const std::string& log) {
+  std::vector<long long> reports;
+  std::ifstream file(log);
+  long long value = 0;
+  while (file >> value)
+    reports.push_back(value);
+  return reports;
 }
 
 inline double median(std::vector<double> values) {

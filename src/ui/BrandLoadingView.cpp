@@ -14,7 +14,7 @@ BrandLoadingView::BrandLoadingView()
   mark_.set_halign(Gtk::Align::CENTER);
   spinner_.set_size_request(16, 16);
   spinner_.set_halign(Gtk::Align::CENTER);
-  spinner_.start();
+  spinner_.setTurning(true);
   stack_.append(mark_);
   stack_.append(spinner_);
   append(stack_);

@@ -2,8 +2,7 @@
 #pragma once
 
 #include <gtkmm/box.h>
-#include <gtkmm/spinner.h>
-
+#include "ui/OnScreenSpinner.h"
 #include "ui/OrlithMark.h"
 
 namespace orlith {
@@ -13,12 +12,12 @@ class BrandLoadingView : public Gtk::Box {
   BrandLoadingView();
 
   OrlithMark& mark() { return mark_; }
-  Gtk::Spinner& spinner() { return spinner_; }
+  OnScreenSpinner& spinner() { return spinner_; }
 
  private:
   Gtk::Box stack_;
   OrlithMark mark_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
 };
 
 }  // namespace orlith

@@ -246,5 +246,65 @@ TEST_F(WorkspaceWindow, TabsShareOneWebProcessAndAllComeBackWhenItEnds) {
   ASSERT_TRUE(spinUntil([&] { return first->isReady(); }, 30s));
 }
 
+// Once the pages have loaded nothing on screen changes, so the window draws no frame: a spinner
+// turning on a page that is not shown, or a layout that asks for another, would keep the frame
+// clock ticking for as long as the window is open.
+TEST_F(WorkspaceWindow, AtRestTheWindowDrawsNoFrames) {
+  // Animations on, as people have them: without, no spinner turns.
+  struct AnimationsOn {
+    AnimationsOn() {
+      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
+    }
+    ~AnimationsOn() {
+      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+    }
+  } animations;
+  launch();
+  signIn(testing::kDemoAccount);
+  for (std::size_t count : {std::size_t{1}, WorkspaceTabsModel::kMaximumTabs}) {
+    SCOPED_TRACE(count);
+    // As the app starts: the window shows its launch screen until the stored session is read.
+    windows_.clear();
+    context_.reset();
+    context_ = makeProductionApplicationContext(environment(), WorkspaceNetworkSession::shared(),
+                                                keychainService_);
+    auto store = WorkspaceTabRecoveryStore::make(testing::kDemoAccount, environment(),
+                                                 context_->preferences());
+    store->remove();
+    store->save(makeRandomUuid(), std::vector<Url>(count, *Url::parse(standin_.origin() + "/app")),
+                0);
+    MainWindow& window = openWindow();
+    ASSERT_TRUE(spinUntil([&] { return window.launchScreen().get_mapped(); }, 5s));
+    testing::awaitOnLoop(context_->sessionStore().restoreStoredSession());
+    ASSERT_TRUE(spinUntil(
+        [&] { return window.tabs()->isSessionPrepared() && window.tabs()->tabs().size() == count; },
+        10s));
+    ASSERT_TRUE(waitReady(window, window.tabs()->selectedTab(), 60s));
+    // The tabs behind have loaded their pages too; they report ready only once shown.
+    ASSERT_TRUE(spinUntil(
+        [&] {
+          if (window.workspace()->surfaces().containerCount() != count)
+            return false;
+          for (const auto& tab : window.tabs()->tabs()) {
+            WebKitWebView* view = webViewOf(window, tab);
+            if (!view || webkit_web_view_is_loading(view) || !webkit_web_view_get_uri(view))
+              return false;
+          }
+          return true;
+        },
+        60s));
+    // The screens' crossfade and the cover's going are long over by then.
+    spinUntil([] { return false; }, 1500ms);
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(window.gobj()));
+    ASSERT_NE(clock, nullptr);
+    int frames = 0;
+    const gulong handler = g_signal_connect_swapped(
+        clock, "after-paint", G_CALLBACK(+[](int* counted) { ++*counted; }), &frames);
+    spinUntil([] { return false; }, 2s);
+    g_signal_handler_disconnect(clock, handler);
+    EXPECT_EQ(frames, 0);
+  }
+}
+
 }  // namespace
 }  // namespace orlith

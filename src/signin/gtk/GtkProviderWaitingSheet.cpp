@@ -1,6 +1,7 @@
 #include "signin/gtk/GtkProviderWaitingSheet.h"
 
 #include "signin/gtk/AuthLinkButtonStyle.h"
+#include "ui/OnScreenSpinner.h"
 
 namespace orlith {
 
@@ -20,7 +21,7 @@ class GtkProviderWaitingSheet::Window : public Gtk::Window {
     host_.add_css_class("orlith-sheet-title");
     opening_.set_text(localize("Opening…"));
     opening_.add_css_class("orlith-subtitle");
-    spinner_.set_spinning(true);
+    spinner_.setTurning(true);
     spinner_.set_size_request(24, 24);
     cancel_.set_label(localize("Cancel"));
     cancel_.add_css_class("orlith-text-13");
@@ -53,7 +54,7 @@ class GtkProviderWaitingSheet::Window : public Gtk::Window {
   std::function<void()> onCancel_;
   Gtk::Box column_{Gtk::Orientation::VERTICAL, 14};
   Gtk::Label host_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
   Gtk::Label opening_;
   Gtk::Button cancel_;
 };

@@ -84,8 +84,10 @@ void WorkspaceSurfaceCoordinator::attach(std::shared_ptr<WebEngineView> view,
       self->probeVisibility();
   };
   model_->onRenderingActivityChanged = [weak](bool) {
-    if (auto self = weak.lock())
+    if (auto self = weak.lock()) {
       self->probeVisibility();
+      self->updateSurfaceTimer();
+    }
   };
 
   bootstrap_.emplace();
@@ -144,7 +146,7 @@ void WorkspaceSurfaceCoordinator::dismantle() {
   if (bootstrap_)
     bootstrap_->request_stop();
   model_->cancelCommandDelivery();
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   readiness_.reset();
   loadDeadline_.cancel();
   dismantled_ = true;
@@ -159,7 +161,7 @@ void WorkspaceSurfaceCoordinator::navigationStarted(NavigationId id) {
   if (dismantled_)
     return;
   ++themeReadRevision_;
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   readiness_.arm(SurfaceReadiness::makeTicket(services_.uuids), std::nullopt, uptime());
   lastProbeActivity_.reset();
   wasReadyBeforeNavigation_ = model_->isReady();
@@ -210,6 +212,29 @@ void WorkspaceSurfaceCoordinator::navigationCommitted(NavigationId id, const std
       }
     }
   }
+  surfaceChecking_ = true;
+  updateSurfaceTimer();
+}
+
+void WorkspaceSurfaceCoordinator::stopSurfaceTimer() {
+  surfaceChecking_ = false;
+  surfaceTimer_.cancel();
+}
+
+// The timer ticks only while the tab renders: a hidden tab's checks would only record, four
+// times a second for as long as it stays hidden, that it is hidden. Its last check records the
+// moment it stopped rendering, so that the time hidden never counts.
+void WorkspaceSurfaceCoordinator::updateSurfaceTimer() {
+  if (dismantled_)
+    return;
+  const bool ticking = surfaceChecking_ && model_->isActiveForRendering();
+  if (ticking == surfaceTimer_.isActive())
+    return;
+  if (!ticking) {
+    surfaceCheck();
+    surfaceTimer_.cancel();
+    return;
+  }
   std::weak_ptr<WorkspaceSurfaceCoordinator> weak = weak_from_this();
   surfaceTimer_ = services_.scheduler.scheduleRepeating(timings_.surfaceCheckInterval, [weak] {
     if (auto self = weak.lock())
@@ -247,7 +272,7 @@ void WorkspaceSurfaceCoordinator::handleFailure(const LoadError& error) {
     return;
   }
   // The failure is what the tab shows; a surface check must not replace it.
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   const bool offline = error.isOffline();
   model_->setOffline(offline);
   model_->setDidFailToLoad(true);
@@ -261,7 +286,7 @@ void WorkspaceSurfaceCoordinator::surfaceCheck() {
     return;
   if (!readiness_.recordSurfaceCheck(model_->isActiveForRendering(), uptime()))
     return;
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   model_->setLoading(false);
   model_->setReady(false);
   model_->setOffline(false);
@@ -383,7 +408,7 @@ void WorkspaceSurfaceCoordinator::readinessMessageReceived(std::string_view json
   const std::string* origin = stringMember(*body, "origin");
   if (!ticket || !origin || !readiness_.markReportedReady(*ticket, *origin))
     return;
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   model_->setReady(true);
   model_->setLoading(false);
   model_->setDidFailToLoad(false);
@@ -565,7 +590,7 @@ void WorkspaceSurfaceCoordinator::webProcessTerminated() {
     return;
   loadDeadline_.cancel();
   activeNavigation_.reset();
-  surfaceTimer_.cancel();
+  stopSurfaceTimer();
   readiness_.reset();
   const double now = uptime();
   if (lastAutomaticRetry_ && now - *lastAutomaticRetry_ < timings_.rendererRetryWindowSeconds) {
@@ -620,7 +645,7 @@ void WorkspaceSurfaceCoordinator::probeVisibility() {
     startDetached(discard(view->evaluateScript(WebSurfaceScripts::surfaceActiveScript(active),
                                                ScriptWorld::readiness)));
   }
-  if (active && surfaceTimer_.isActive())
+  if (active && surfaceChecking_)
     surfaceCheck();
 }
 

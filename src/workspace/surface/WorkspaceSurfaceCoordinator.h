@@ -160,7 +160,8 @@ class WorkspaceSurfaceCoordinator
   void handleFailure(const LoadError& error);
   void loadDeadlineFired(NavigationId id);
   void surfaceCheck();
-  void stopSurfaceTimer() { surfaceTimer_.cancel(); }
+  void stopSurfaceTimer();
+  void updateSurfaceTimer();
   void endSession(std::string_view reason);
   bool sessionIsCurrent() const;
   void syncTheme();
@@ -192,6 +193,8 @@ class WorkspaceSurfaceCoordinator
   std::optional<NavigationId> activeNavigation_;
   TimerHandle loadDeadline_;
   TimerHandle surfaceTimer_;
+  // From the commit until the surface is ready or given up on.
+  bool surfaceChecking_ = false;
   SurfaceReadiness readiness_;
   bool wasReadyBeforeNavigation_ = false;
   bool currentDocumentCommitted_ = false;

@@ -680,6 +680,32 @@ TEST_F(CoordinatorTest, ARebuiltViewOpensWhereTheDismantledOneWas) {
   EXPECT_EQ(model_->initialURL().absoluteString(), "https://orlith.example/app/x");
 }
 
+// A tab behind others keeps no timer: its surface is checked only while it renders, and the time
+// it spent hidden never counts towards giving up on it.
+TEST_F(CoordinatorTest, AHiddenTabsSurfaceIsCheckedOnlyWhileItRenders) {
+  model_->setActiveForRendering(false);
+  startAndCommit();
+  coordinator_->navigationFinished(navigation_);
+  EXPECT_EQ(time_.activeTimerCount(), 0u);
+  advance(60s);
+  EXPECT_FALSE(model_->didFailToLoad());
+
+  model_->setActiveForRendering(true);
+  EXPECT_EQ(time_.activeTimerCount(), 1u);
+  advance(4s);
+  model_->setActiveForRendering(false);
+  EXPECT_EQ(time_.activeTimerCount(), 0u);
+  advance(60s);
+  model_->setActiveForRendering(true);
+  advance(3500ms);
+  EXPECT_FALSE(model_->didFailToLoad()) << "7.5 s of rendering in all";
+  advance(1s);
+  EXPECT_TRUE(model_->didFailToLoad());
+  EXPECT_EQ(model_->readinessError(), std::optional<std::string>(std::string(
+                                          WorkspaceSurfaceCoordinator::kUnstyledSurfaceMessage)));
+  EXPECT_EQ(time_.activeTimerCount(), 0u);
+}
+
 TEST_F(CoordinatorTest, VisibilityProbeTellsThePageOncePerChange) {
   view_->evaluations.clear();
   coordinator_->setHostVisible(false);

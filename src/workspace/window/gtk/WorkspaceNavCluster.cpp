@@ -44,7 +44,7 @@ void WorkspaceNavCluster::update(const WorkspaceChromeState& state) {
   // The stack itself honours gtk-enable-animations for its crossfade.
   stack_.set_visible_child(state.showsSpinner ? static_cast<Gtk::Widget&>(spinnerSlot_)
                                               : static_cast<Gtk::Widget&>(reload_));
-  spinner_.set_spinning(state.showsSpinner);
+  spinner_.setTurning(state.showsSpinner);
 }
 
 }  // namespace orlith

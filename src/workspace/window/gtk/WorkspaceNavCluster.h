@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "ui/OnScreenSpinner.h"
 #include "workspace/window/WorkspaceChromeState.h"
 #include "workspace/window/gtk/WorkspaceToolButton.h"
 
@@ -35,7 +36,7 @@ class WorkspaceNavCluster : public Gtk::Box {
   Gtk::Stack stack_;
   WorkspaceToolButton reload_;
   Gtk::Box spinnerSlot_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
 };
 
 }  // namespace orlith

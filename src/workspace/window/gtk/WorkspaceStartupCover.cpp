@@ -23,7 +23,7 @@ WorkspaceStartupCover::WorkspaceStartupCover()
   const std::string label = localizedString("Loading Orlith");
   gtk_accessible_update_property(GTK_ACCESSIBLE(spinner_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
                                  label.c_str(), -1);
-  spinner_.start();
+  spinner_.setTurning(true);
   column_.append(mark_);
   column_.append(spinner_);
   append(column_);

@@ -4,6 +4,7 @@
 
 #include <gtkmm.h>
 
+#include "ui/OnScreenSpinner.h"
 #include "ui/OrlithMark.h"
 
 namespace orlith {
@@ -16,12 +17,12 @@ class WorkspaceStartupCover : public Gtk::Box {
   WorkspaceStartupCover();
 
   OrlithMark& mark() { return mark_; }
-  Gtk::Spinner& spinner() { return spinner_; }
+  OnScreenSpinner& spinner() { return spinner_; }
 
  private:
   Gtk::Box column_;
   OrlithMark mark_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
 };
 
 }  // namespace orlith
