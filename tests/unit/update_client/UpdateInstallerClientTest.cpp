@@ -119,7 +119,8 @@ class UpdateInstallerClientTest : public ::testing::Test {
   // "token <t>" or "done" on success, else the failure's text.
   std::string outcome(Task<std::string> task) {
     try {
-      return "token " + testing::runToCompletion(queue_, std::move(task));
+      // A 250 MB package crosses the channel on workers: a loaded or sanitized build is slow at it.
+      return "token " + testing::runToCompletion(queue_, std::move(task), std::chrono::seconds(60));
     } catch (const UpdateFailure& failure) {
       return describe(failure);
     }
