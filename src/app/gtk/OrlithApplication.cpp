@@ -57,7 +57,6 @@ void OrlithApplication::on_startup() {
       context_->diagnostics(), context_->updates()});
   signIn_ = std::make_shared<SignInServices>(
       Glib::RefPtr<Gtk::Application>(this, [](Gtk::Application*) {}));
-  DesktopIntegration::install(kApplicationId);
   ApplicationShell::Options options;
   options.openWindow = [this] { openWindow()->present(); };
   options.bundlePath = BundleInfo::mainBundlePath();
@@ -82,7 +81,16 @@ MainWindow* OrlithApplication::openWindow() {
   MainWindow::Options options;
   options.openWindow = [this] { openWindow()->present(); };
   options.signIn = signIn_;
-  options.onFirstAppear = [this] { app_->handleWindowAppear(); };
+  options.onFirstAppear = [this] {
+    app_->handleWindowAppear();
+    if (desktopEntryScheduled_)
+      return;
+    desktopEntryScheduled_ = true;
+    // The desktop entry and the scheme's handler read the desktop's application database: once
+    // the first window is up, behind its drawing.
+    Glib::signal_idle().connect_once([] { DesktopIntegration::install(kApplicationId); },
+                                     Glib::PRIORITY_LOW);
+  };
   options.activateApplication = [this] {
     if (auto* window = get_active_window())
       window->present();
