@@ -2,6 +2,8 @@
 // instance instead.
 #include "app/gtk/OrlithApplication.h"
 
+#include <malloc.h>
+
 #include <iostream>
 
 #include "app/gtk/ApplicationShell.h"
@@ -19,6 +21,11 @@
 #include "workspace/surface/gtk/WorkspaceNetworkSession.h"
 
 namespace orlith {
+namespace {
+
+constexpr unsigned kStartupSettleMs = 3000;
+
+}  // namespace
 
 OrlithApplication::OrlithApplication()
     : Gtk::Application(kApplicationId, Gio::Application::Flags::HANDLES_OPEN) {}
@@ -83,13 +90,17 @@ MainWindow* OrlithApplication::openWindow() {
   options.signIn = signIn_;
   options.onFirstAppear = [this] {
     app_->handleWindowAppear();
-    if (desktopEntryScheduled_)
+    if (firstAppearHandled_)
       return;
-    desktopEntryScheduled_ = true;
+    firstAppearHandled_ = true;
     // The desktop entry and the scheme's handler read the desktop's application database: once
     // the first window is up, behind its drawing.
     Glib::signal_idle().connect_once([] { DesktopIntegration::install(kApplicationId); },
                                      Glib::PRIORITY_LOW);
+    // Start-up draws window-sized buffers (the launch screen, its crossfade, the first page) that
+    // leave the heap mostly free but not given back; once it has settled, it is.
+    Glib::signal_timeout().connect_once([] { malloc_trim(0); }, kStartupSettleMs,
+                                        Glib::PRIORITY_LOW);
   };
   options.activateApplication = [this] {
     if (auto* window = get_active_window())

@@ -45,7 +45,7 @@ class OrlithApplication : public Gtk::Application {
   std::shared_ptr<SignInServices> signIn_;
   // Declared last, so it goes before the context it uses.
   std::unique_ptr<ApplicationShell> shell_;
-  bool desktopEntryScheduled_ = false;
+  bool firstAppearHandled_ = false;
 };
 
 }  // namespace orlith
