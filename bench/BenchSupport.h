@@ -13,9 +13,11 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orlith::bench {
@@ -94,6 +96,21 @@ inline std::vector<long long> paintReports(const std::string& log) {
   while (file >> value)
     reports.push_back(value);
   return reports;
+}
+
+// The report after the first `before` ones, once the stand-in has appended it; nothing when none
+// came within `timeout`.
+inline std::optional<long long> nextPaintReport(const std::string& log, std::size_t before,
+                                                std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const std::vector<long long> reports = paintReports(log);
+    if (reports.size() > before)
+      return reports[before];
+    if (std::chrono::steady_clock::now() >= deadline)
+      return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 inline double median(std::vector<double> values) {

@@ -33,6 +33,7 @@ constexpr auto kSettleAfterPaint = 5s;
 constexpr auto kPaintTimeout = 60s;
 using orlith::bench::BenchProcessTree;
 using orlith::bench::median;
+using orlith::bench::nextPaintReport;
 using orlith::bench::paintReports;
 
 struct Sample {
@@ -53,15 +54,7 @@ bool measure(const std::vector<std::string>& arguments, const std::vector<std::s
     std::fprintf(stderr, "%s\n", error.what());
     return false;
   }
-  std::optional<long long> painted;
-  const auto deadline = Clock::now() + kPaintTimeout;
-  while (!painted && Clock::now() < deadline) {
-    auto reports = paintReports(log);
-    if (reports.size() > before)
-      painted = reports[before];
-    else
-      std::this_thread::sleep_for(5ms);
-  }
+  const std::optional<long long> painted = nextPaintReport(log, before, kPaintTimeout);
   if (!painted) {
     std::fprintf(stderr, "%s never reported its first paint\n", arguments.front().c_str());
     return false;

@@ -125,13 +125,9 @@ bool focusWindowOf(pid_t pid) {
 std::optional<Result> measure(const Scenario& scenario, const std::string& log) {
   const std::size_t before = orlith::bench::paintReports(log).size();
   BenchProcessTree tree(scenario.command, {kRenderer});
-  const auto deadline = Clock::now() + kPaintTimeout;
-  while (orlith::bench::paintReports(log).size() <= before) {
-    if (Clock::now() >= deadline) {
-      std::fprintf(stderr, "%s never reported its first paint\n", scenario.name);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(20ms);
+  if (!orlith::bench::nextPaintReport(log, before, kPaintTimeout)) {
+    std::fprintf(stderr, "%s never reported its first paint\n", scenario.name);
+    return std::nullopt;
   }
   if (!focusWindowOf(tree.pid())) {
     std::fprintf(stderr, "the window of %s could not be focused\n", scenario.name);
