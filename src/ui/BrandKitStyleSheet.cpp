@@ -9,7 +9,7 @@ std::string brandKitStyleSheet(bool) {
 .orlith-mark { background: none; }
 
 .orlith-brand-loading { background-color: @orlith_canvas; }
-.orlith-brand-loading spinner { color: @orlith_accent; }
+.orlith-brand-loading .orlith-spinner { color: @orlith_accent; }
 
 button.orlith-auth-filled {
   all: unset;

@@ -14,6 +14,7 @@
 #include "ui/AppearanceStyleProvider.h"
 #include "ui/AuthFilledButtonStyle.h"
 #include "ui/BrandLoadingView.h"
+#include "ui/OnScreenSpinner.h"
 #include "ui/OrlithMark.h"
 
 namespace orlith {
@@ -91,7 +92,7 @@ TEST_F(SignInKitTest, LoadingOverlayPassesClicksWhenIdleAndBlocksThemWhileLoadin
   EXPECT_TRUE(
       testing::spinUntil([&] { return veil.get_child_revealed(); }, std::chrono::seconds(5)));
   EXPECT_TRUE(isWithin(pickAtCentreOf(window, content), veil));
-  EXPECT_TRUE(veil.spinner().get_spinning());
+  EXPECT_TRUE(veil.spinner().isTurning());
 
   veil.setLoading(false);
   // Clicks reach the content again at once, while the veil is still fading out.
@@ -190,7 +191,7 @@ TEST_F(SignInKitTest, LabelsShowTheirSpinnerOnlyWhileLoading) {
   primary.setLoading(true);
   EXPECT_FALSE(icon.get_visible());
   EXPECT_TRUE(social.spinner().get_visible());
-  EXPECT_TRUE(social.spinner().get_spinning());
+  EXPECT_TRUE(social.spinner().isTurning());
   EXPECT_TRUE(primary.spinner().get_visible());
   EXPECT_TRUE(social.has_css_class(kLoadingClass));
   social.setLoading(false);
@@ -276,7 +277,7 @@ TEST_F(SignInKitTest, LoadingProviderLabelStaysOpaqueWithItsSpinnerWhileItsButto
   EXPECT_EQ(differingPixels(pictures[0], pictures[1], from, to), 0);
   EXPECT_GT(differingPixels(pictures[0], pictures[2], from, to), 0);
   EXPECT_TRUE(labels[1]->spinner().get_visible());
-  EXPECT_TRUE(labels[1]->spinner().get_spinning());
+  EXPECT_TRUE(labels[1]->spinner().isTurning());
   EXPECT_FALSE(icons[1]->get_visible());
 }
 
@@ -334,6 +335,54 @@ TEST_F(SignInKitTest, SavesAPictureOfTheKitInLightAndDark) {
     EXPECT_TRUE(picture.at(2, 2).near(
         testing::Rgba{byte(canvas.red), byte(canvas.green), byte(canvas.blue), 255}));
   }
+}
+
+// The spinner draws itself in its CSS colour, and asks for frames only while it turns on screen
+// with animations on.
+TEST_F(SignInKitTest, SpinnerDrawsInItsColourAndTurnsOnlyWhileOnScreen) {
+  struct AnimationsOn {
+    AnimationsOn() {
+      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
+    }
+    ~AnimationsOn() {
+      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+    }
+  } animations;
+  auto css = Gtk::CssProvider::create();
+  css->load_from_data(".orlith-spinner { color: rgb(255,0,0); }");
+  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), css,
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 10);
+  Gtk::Stack stack;
+  OnScreenSpinner spinner;
+  Gtk::Label other("other");
+  spinner.set_size_request(32, 32);
+  stack.add(spinner);
+  stack.add(other);
+  stack.set_visible_child(spinner);
+  show(stack, 64, 64);
+  EXPECT_FALSE(spinner.isAnimating());
+
+  spinner.setTurning(true);
+  EXPECT_TRUE(spinner.isAnimating());
+  redraw();
+  const testing::WidgetPixels pixels = testing::renderWidget(GTK_WIDGET(spinner.gobj()));
+  pixels.save("spinner");
+  int red = 0;
+  for (int y = 0; y < pixels.height(); ++y)
+    for (int x = 0; x < pixels.width(); ++x)
+      red += pixels.at(x, y).near({255, 0, 0, 255}, 40) ? 1 : 0;
+  EXPECT_GT(red, 10);
+
+  // Off screen it stops, and on screen again it turns again.
+  stack.set_visible_child(other);
+  EXPECT_TRUE(testing::spinUntil([&] { return !spinner.get_mapped(); }, std::chrono::seconds(5)));
+  EXPECT_FALSE(spinner.isAnimating());
+  EXPECT_TRUE(spinner.isTurning());
+  stack.set_visible_child(spinner);
+  EXPECT_TRUE(testing::spinUntil([&] { return spinner.isAnimating(); }, std::chrono::seconds(5)));
+  spinner.setTurning(false);
+  EXPECT_FALSE(spinner.isAnimating());
+  Gtk::StyleContext::remove_provider_for_display(Gdk::Display::get_default(), css);
 }
 
 }  // namespace

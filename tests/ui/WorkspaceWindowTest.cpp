@@ -3,6 +3,10 @@
 // account's tabs after a relaunch, recovery and renderer-crash behaviour, and page zoom.
 #include <gmock/gmock.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "WorkspaceWindowFixture.h"
 #include "platform/glib/GObjectPtr.h"
 #include "support/FakeBeep.h"
@@ -304,6 +308,12 @@ TEST_F(WorkspaceWindow, AtRestTheWindowDrawsNoFrames) {
     g_signal_handler_disconnect(clock, handler);
     EXPECT_EQ(frames, 0);
   }
+  // Nothing the launch and the signed-in window show is drawn from SVG: that decoder alone is
+  // several megabytes of the app's memory.
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped((std::istreambuf_iterator<char>(maps)),
+                           std::istreambuf_iterator<char>());
+  EXPECT_EQ(mapped.find("librsvg"), std::string::npos);
 }
 
 }  // namespace

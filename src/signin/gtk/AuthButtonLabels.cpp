@@ -10,13 +10,13 @@ namespace orlith {
 namespace {
 
 // Shows and runs the spinner while loading, and marks the label for its style.
-void showLoading(Gtk::Widget& label, Gtk::Spinner& spinner, bool isLoading) {
+void showLoading(Gtk::Widget& label, OnScreenSpinner& spinner, bool isLoading) {
   spinner.set_visible(isLoading);
   if (isLoading) {
-    spinner.start();
+    spinner.setTurning(true);
     label.add_css_class(kLoadingClass);
   } else {
-    spinner.stop();
+    spinner.setTurning(false);
     label.remove_css_class(kLoadingClass);
   }
 }

@@ -29,12 +29,12 @@ std::string authKitStyleSheet(bool isDark) {
       isDark ? "alpha(@orlith_controlBorder, 0.82)" : "alpha(@orlith_controlBorder, 0.72)";
   return R"css(
 .orlith-loading-veil { background-color: alpha(@orlith_canvas, 0.86); }
-.orlith-loading-veil spinner { color: @orlith_accent; -gtk-icon-size: 32px; }
+.orlith-loading-veil .orlith-spinner { color: @orlith_accent; }
 
 .orlith-brand-word { font-size: 30px; font-weight: 600; color: @orlith_ink; }
 .orlith-brand-subtitle { font-size: 11px; color: @orlith_inkMuted; }
 
-.orlith-auth-primary-label spinner { color: @orlith_onPrimaryFill; }
+.orlith-auth-primary-label .orlith-spinner { color: @orlith_onPrimaryFill; }
 
 button.orlith-auth-social {
   all: unset;
@@ -56,7 +56,7 @@ button.orlith-auth-social:disabled:not(.preserves-disabled-appearance) { opacity
 button.orlith-auth-social:active { transform: scale(0.985); opacity: 0.82; }
 .orlith-auth-social-label { transition: opacity 140ms ease-out; }
 .orlith-auth-social-label:disabled:not(.loading) { opacity: 0.48; }
-.orlith-auth-social-label spinner { color: rgb(31.110,31.110,31.110); }
+.orlith-auth-social-label .orlith-spinner { color: rgb(31.110,31.110,31.110); }
 
 button.orlith-auth-link { all: unset; transition: opacity 100ms ease-out; }
 button.orlith-auth-link:hover:not(:disabled) > label { text-decoration-line: underline; }

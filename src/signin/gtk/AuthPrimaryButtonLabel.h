@@ -2,7 +2,7 @@
 #pragma once
 
 #include <gtkmm/box.h>
-#include <gtkmm/spinner.h>
+#include "ui/OnScreenSpinner.h"
 
 #include "signin/gtk/ShrinkingLabel.h"
 
@@ -16,11 +16,11 @@ class AuthPrimaryButtonLabel : public Gtk::Box {
   void setLoading(bool isLoading);
   bool isLoading() const { return isLoading_; }
 
-  Gtk::Spinner& spinner() { return spinner_; }
+  OnScreenSpinner& spinner() { return spinner_; }
   ShrinkingLabel& title() { return title_; }
 
  private:
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
   ShrinkingLabel title_;
   bool isLoading_ = false;
 };

@@ -4,7 +4,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/centerbox.h>
-#include <gtkmm/spinner.h>
+#include "ui/OnScreenSpinner.h"
 
 #include "signin/gtk/ShrinkingLabel.h"
 
@@ -18,13 +18,13 @@ class AuthSocialButtonLabel : public Gtk::CenterBox {
   void setLoading(bool isLoading);
   bool isLoading() const { return isLoading_; }
 
-  Gtk::Spinner& spinner() { return spinner_; }
+  OnScreenSpinner& spinner() { return spinner_; }
   ShrinkingLabel& title() { return title_; }
 
  private:
   Gtk::Box slot_;
   Gtk::Widget& icon_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
   ShrinkingLabel title_;
   bool isLoading_ = false;
 };

@@ -34,9 +34,9 @@ void LoadingOverlay::setLoading(bool isLoading) {
   set_can_target(isLoading);
   set_reveal_child(isLoading);
   if (isLoading)
-    spinner_.start();
+    spinner_.setTurning(true);
   else
-    spinner_.stop();
+    spinner_.setTurning(false);
 }
 
 }  // namespace orlith

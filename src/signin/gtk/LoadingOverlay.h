@@ -4,7 +4,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/revealer.h>
-#include <gtkmm/spinner.h>
+#include "ui/OnScreenSpinner.h"
 
 namespace orlith {
 
@@ -15,11 +15,11 @@ class LoadingOverlay : public Gtk::Revealer {
   void setLoading(bool isLoading);
   bool isLoading() const { return isLoading_; }
 
-  Gtk::Spinner& spinner() { return spinner_; }
+  OnScreenSpinner& spinner() { return spinner_; }
 
  private:
   Gtk::Box veil_;
-  Gtk::Spinner spinner_;
+  OnScreenSpinner spinner_;
   bool isLoading_ = false;
 };
 

@@ -28,9 +28,9 @@ button.orlith-update-action:focus-visible:not(:backdrop) {
   box-shadow: inset 0 0 0 3.5px transparent, inset 0 0 0 100px )" +
          highlight + R"(;
 }
-.orlith-update-indicator image { color: )" +
-         secondary + R"(; -gtk-icon-size: 13px; }
-.orlith-update-indicator.accent image { color: )" +
+.orlith-update-indicator .orlith-update-glyph { color: )" +
+         secondary + R"(; }
+.orlith-update-indicator.accent .orlith-update-glyph { color: )" +
          accent + R"(; }
 popover.orlith-update-panel > contents { background-color: )" +
          panel + R"(; padding: 0; }

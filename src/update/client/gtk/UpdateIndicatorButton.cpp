@@ -2,13 +2,10 @@
 #include "update/client/gtk/UpdateIndicatorButton.h"
 
 #include <algorithm>
-#include <mutex>
 
 #include "base/LocalizedStrings.h"
 #include "update/client/UpdateIndicatorPresentation.h"
 #include "update/client/gtk/NeutralUpdateChromeButton.h"
-
-extern "C" void orlith_update_client_register_resource(void);
 
 namespace orlith {
 namespace {
@@ -18,26 +15,14 @@ std::vector<UpdateIndicatorButton*>& buttons() {
   return list;
 }
 
-void addIconResources() {
-  static std::once_flag once;
-  std::call_once(once, [] { orlith_update_client_register_resource(); });
-  if (auto display = Gdk::Display::get_default()) {
-    auto theme = Gtk::IconTheme::get_for_display(display);
-    const std::string path = "/com/tolvik/orlith/update/icons";
-    const auto paths = theme->get_resource_path();
-    if (std::find(paths.begin(), paths.end(), path) == paths.end())
-      theme->add_resource_path(path);
-  }
-}
-
 std::string translate(std::string_view key) {
   return localizedString(key);
 }
 
 }  // namespace
 
-UpdateIndicatorButton::UpdateIndicatorButton(UpdateIndicatorModel& model) : model_(model) {
-  addIconResources();
+UpdateIndicatorButton::UpdateIndicatorButton(UpdateIndicatorModel& model)
+    : model_(model), glyph_(13) {
   styleAsNeutralUpdateChromeButton(*this);
   add_css_class("orlith-update-indicator");
   set_has_frame(false);
@@ -45,9 +30,7 @@ UpdateIndicatorButton::UpdateIndicatorButton(UpdateIndicatorModel& model) : mode
   set_size_request(kSize, kSize);
   set_halign(Gtk::Align::CENTER);
   set_valign(Gtk::Align::CENTER);
-  image_.set_from_icon_name("orlith-update-symbolic");
-  image_.set_pixel_size(13);
-  set_child(image_);
+  set_child(glyph_);
   const std::string label = translate(kCheckForUpdatesLabel);
   set_tooltip_text(label);
   gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,

@@ -10,6 +10,7 @@
 
 #include "base/Observable.h"
 #include "update/client/UpdateIndicatorModel.h"
+#include "update/client/gtk/UpdateGlyph.h"
 #include "update/client/gtk/UpdatePopoverController.h"
 
 namespace orlith {
@@ -40,7 +41,7 @@ class UpdateIndicatorButton : public Gtk::MenuButton {
   void apply(const UpdateSnapshot& snapshot);
 
   UpdateIndicatorModel& model_;
-  Gtk::Image image_;
+  UpdateGlyph glyph_;
   std::unique_ptr<UpdatePopoverController> panel_;
   std::string status_;
   ScopedConnection snapshotConnection_;

@@ -24,7 +24,8 @@ button.orlith-new-tab {
   border-radius: 7px;
   transition: background-color 120ms ease-in-out;
 }
-button.orlith-new-tab > image { -gtk-icon-size: 12px; }
+/* A size the icon theme ships as a bitmap: no SVG decoder for one glyph. */
+button.orlith-new-tab > image { -gtk-icon-size: 16px; }
 )css";
   for (bool dark : {false, true}) {
     const std::string scheme = dark ? ".dark" : ".light";

@@ -84,7 +84,8 @@ WorkspaceChrome::WorkspaceChrome(Actions actions, std::unique_ptr<Gtk::Widget> i
   search_.set_margin_end(2);
 
   accountImage_.set_from_icon_name("avatar-default-symbolic");
-  accountImage_.set_pixel_size(18);
+  // At a bitmap size of the theme, so no SVG decoder is loaded for it.
+  accountImage_.set_pixel_size(16);
   WorkspaceChromeStyle::setAccessibleRole(accountImage_, GTK_ACCESSIBLE_ROLE_PRESENTATION);
   account_.set_child(accountImage_);
   account_.set_has_frame(false);

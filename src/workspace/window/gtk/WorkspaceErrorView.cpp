@@ -23,7 +23,9 @@ WorkspaceErrorView::WorkspaceErrorView(std::function<void()> onRetry)
   icon_.set_halign(Gtk::Align::CENTER);
 
   icon_.add_css_class("icon");
-  icon_.set_pixel_size(34);
+  // A size icon themes ship as a bitmap: any other is drawn from SVG, which loads a decoder of
+  // several megabytes into the process for one glyph.
+  icon_.set_pixel_size(32);
   title_.add_css_class("title");
   title_.set_justify(Gtk::Justification::CENTER);
   title_.set_wrap(true);

@@ -7,8 +7,8 @@ std::string workspaceViewStyleSheet(bool) {
   // The named colours already follow the appearance; the sheet itself is the same in both.
   return R"(
 .orlith-canvas { background-color: @orlith_canvas; }
-.orlith-startup-cover spinner { color: @orlith_inkMuted; }
-.orlith-error-view .icon { color: @orlith_inkMuted; -gtk-icon-size: 34px; }
+.orlith-startup-cover .orlith-spinner { color: @orlith_inkMuted; }
+.orlith-error-view .icon { color: @orlith_inkMuted; -gtk-icon-size: 32px; }
 .orlith-error-view .title { color: @orlith_ink; font-size: 18px; font-weight: 600; }
 .orlith-error-view .detail { color: @orlith_inkMuted; }
 )";
