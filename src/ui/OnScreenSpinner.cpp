@@ -1,10 +1,11 @@
 #include "ui/OnScreenSpinner.h"
 
 #include <gtk/gtk.h>
-#include <gtkmm/snapshot.h>
 
 #include <algorithm>
 #include <cmath>
+
+#include "ui/WidgetCairo.h"
 
 namespace orlith {
 namespace {
@@ -82,12 +83,9 @@ void OnScreenSpinner::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot
   const double edge = std::min(width, height);
   if (edge <= 0)
     return;
-  GdkRGBA color;
-  gtk_style_context_get_color(gtk_widget_get_style_context(GTK_WIDGET(gobj())), &color);
-
-  const graphene_rect_t bounds =
-      GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
-  cairo_t* cr = gtk_snapshot_append_cairo(snapshot->gobj(), &bounds);
+  const WidgetCairo drawing(*this, snapshot);
+  cairo_t* cr = drawing.get();
+  const GdkRGBA& color = drawing.colour();
   const double lineWidth = std::max(1.5, edge / 8);
   const double radius = (edge - lineWidth) / 2;
   const double cx = width / 2.0;
@@ -103,7 +101,6 @@ void OnScreenSpinner::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot
   cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
   cairo_arc(cr, cx, cy, radius, start, start + kArcFraction * 2 * M_PI);
   cairo_stroke(cr);
-  cairo_destroy(cr);
 }
 
 }  // namespace orlith

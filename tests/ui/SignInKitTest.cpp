@@ -340,14 +340,7 @@ TEST_F(SignInKitTest, SavesAPictureOfTheKitInLightAndDark) {
 // The spinner draws itself in its CSS colour, and asks for frames only while it turns on screen
 // with animations on.
 TEST_F(SignInKitTest, SpinnerDrawsInItsColourAndTurnsOnlyWhileOnScreen) {
-  struct AnimationsOn {
-    AnimationsOn() {
-      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
-    }
-    ~AnimationsOn() {
-      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-    }
-  } animations;
+  const testing::AnimationsOn animations;
   auto css = Gtk::CssProvider::create();
   css->load_from_data(".orlith-spinner { color: rgb(255,0,0); }");
   Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), css,

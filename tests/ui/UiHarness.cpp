@@ -37,6 +37,14 @@ void applyTestSettings() {
   g_object_set(settings, "gtk-enable-animations", FALSE, "gtk-font-name", kTestFontName, nullptr);
 }
 
+AnimationsOn::AnimationsOn() {
+  g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
+}
+
+AnimationsOn::~AnimationsOn() {
+  g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+}
+
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   timeout = boundedByTestTime(timeout);
   const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -24,6 +24,15 @@ inline constexpr const char* kTestFontName = "DejaVu Sans 11";
 // every machine. Called by the UI tests' main after the toolkit started.
 void applyTestSettings();
 
+// Animations on, as people have them, for as long as it lives; off again after.
+class AnimationsOn {
+ public:
+  AnimationsOn();
+  ~AnimationsOn();
+  AnimationsOn(const AnimationsOn&) = delete;
+  AnimationsOn& operator=(const AnimationsOn&) = delete;
+};
+
 // Runs the default main context until `done` is true; false when the deadline passed first.
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 

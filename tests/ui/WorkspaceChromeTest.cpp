@@ -301,14 +301,8 @@ TEST_F(WorkspaceChromeTest, ToolButtonsTakeTheHoverFillOnlyWhenEnabled) {
 // Animations on for one test; the harness keeps them off elsewhere.
 class AnimatedChromeTest : public WorkspaceChromeTest {
  protected:
-  void SetUp() override {
-    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
-    WorkspaceChromeTest::SetUp();
-  }
-  void TearDown() override {
-    WorkspaceChromeTest::TearDown();
-    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-  }
+  // Before the base's set-up and after its tear-down.
+  const testing::AnimationsOn animations_;
 
   // The widths `widget` takes on its way, frame by frame, until `done`.
   std::vector<double> widthsUntil(Gtk::Widget& widget, const std::function<bool()>& done) {

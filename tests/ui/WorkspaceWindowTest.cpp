@@ -255,14 +255,7 @@ TEST_F(WorkspaceWindow, TabsShareOneWebProcessAndAllComeBackWhenItEnds) {
 // clock ticking for as long as the window is open.
 TEST_F(WorkspaceWindow, AtRestTheWindowDrawsNoFrames) {
   // Animations on, as people have them: without, no spinner turns.
-  struct AnimationsOn {
-    AnimationsOn() {
-      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
-    }
-    ~AnimationsOn() {
-      g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-    }
-  } animations;
+  const testing::AnimationsOn animations;
   launch();
   signIn(testing::kDemoAccount);
   for (std::size_t count : {std::size_t{1}, WorkspaceTabsModel::kMaximumTabs}) {

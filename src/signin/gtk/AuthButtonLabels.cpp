@@ -12,13 +12,11 @@ namespace {
 // Shows and runs the spinner while loading, and marks the label for its style.
 void showLoading(Gtk::Widget& label, OnScreenSpinner& spinner, bool isLoading) {
   spinner.set_visible(isLoading);
-  if (isLoading) {
-    spinner.setTurning(true);
+  spinner.setTurning(isLoading);
+  if (isLoading)
     label.add_css_class(kLoadingClass);
-  } else {
-    spinner.setTurning(false);
+  else
     label.remove_css_class(kLoadingClass);
-  }
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <gtkmm/box.h>
-#include "ui/OnScreenSpinner.h"
 
 #include "signin/gtk/ShrinkingLabel.h"
+#include "ui/OnScreenSpinner.h"
 
 namespace orlith {
 

@@ -4,9 +4,9 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/centerbox.h>
-#include "ui/OnScreenSpinner.h"
 
 #include "signin/gtk/ShrinkingLabel.h"
+#include "ui/OnScreenSpinner.h"
 
 namespace orlith {
 

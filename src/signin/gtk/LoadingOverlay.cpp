@@ -33,10 +33,7 @@ void LoadingOverlay::setLoading(bool isLoading) {
   isLoading_ = isLoading;
   set_can_target(isLoading);
   set_reveal_child(isLoading);
-  if (isLoading)
-    spinner_.setTurning(true);
-  else
-    spinner_.setTurning(false);
+  spinner_.setTurning(isLoading);
 }
 
 }  // namespace orlith

@@ -4,6 +4,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/revealer.h>
+
 #include "ui/OnScreenSpinner.h"
 
 namespace orlith {

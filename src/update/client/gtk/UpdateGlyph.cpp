@@ -1,9 +1,10 @@
 #include "update/client/gtk/UpdateGlyph.h"
 
 #include <gtk/gtk.h>
-#include <gtkmm/snapshot.h>
 
 #include <algorithm>
+
+#include "ui/WidgetCairo.h"
 
 namespace orlith {
 namespace {
@@ -44,17 +45,13 @@ void UpdateGlyph::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
   const int edge = std::min({size_, get_width(), get_height()});
   if (edge <= 0)
     return;
-  GdkRGBA color;
-  gtk_style_context_get_color(gtk_widget_get_style_context(GTK_WIDGET(gobj())), &color);
-  const graphene_rect_t bounds =
-      GRAPHENE_RECT_INIT(0, 0, static_cast<float>(get_width()), static_cast<float>(get_height()));
-  cairo_t* cr = gtk_snapshot_append_cairo(snapshot->gobj(), &bounds);
+  const WidgetCairo drawing(*this, snapshot);
+  cairo_t* cr = drawing.get();
   cairo_translate(cr, (get_width() - edge) / 2.0, (get_height() - edge) / 2.0);
   cairo_scale(cr, edge / 16.0, edge / 16.0);
   traceGlyph(cr);
-  gdk_cairo_set_source_rgba(cr, &color);
+  gdk_cairo_set_source_rgba(cr, &drawing.colour());
   cairo_fill(cr);
-  cairo_destroy(cr);
 }
 
 }  // namespace orlith
